@@ -1,0 +1,33 @@
+# fontctl.exe: a 64-bit console program that needs no DLL but Windows' own.
+enable_language(RC)
+
+configure_file(res/version.h.in ${CMAKE_CURRENT_BINARY_DIR}/generated/version.h @ONLY)
+
+add_executable(fontctl
+    src/cli/main.cpp
+    src/platform/platform_win32.cpp
+    res/fontctl.rc
+)
+target_include_directories(fontctl PRIVATE
+    ${CMAKE_CURRENT_SOURCE_DIR}/res
+    ${CMAKE_CURRENT_BINARY_DIR}/generated
+)
+target_link_libraries(fontctl PRIVATE fontctl_core shlwapi gdi32 user32)
+fontctl_strict_warnings(fontctl)
+
+if(MSVC)
+    # Our manifest is embedded from res/; MSVC must not generate another.
+    target_link_options(fontctl PRIVATE /MANIFEST:NO)
+elseif(MINGW)
+    # Reproducible and self-contained: no build paths or link time stamp in
+    # the binary, the C++ runtime and libgcc linked in, symbols stripped.
+    set(prefix_map "-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.")
+    target_compile_options(fontctl PRIVATE ${prefix_map} -ffunction-sections -fdata-sections)
+    target_compile_options(fontctl_core PRIVATE ${prefix_map} -ffunction-sections -fdata-sections)
+    target_link_options(fontctl PRIVATE
+        -static -s
+        -Wl,--gc-sections
+        -Wl,--no-insert-timestamp
+        -Wl,--dynamicbase -Wl,--high-entropy-va -Wl,--nxcompat
+    )
+endif()

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, whatever the build and the tests need and
+# this machine lacks. Runs `apt-get update` only when something is missing.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ libgtest-dev
+    g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+    wine wine64 xvfb locales python3-fonttools
+    "$@"
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q '^install ok installed$'; then
+        missing+=("$package")
+    fi
+done
+
+if ((${#missing[@]} > 0)); then
+    echo "installing: ${missing[*]}"
+    sudo_cmd=()
+    if ((EUID != 0)); then
+        sudo_cmd=(sudo)
+    fi
+    "${sudo_cmd[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,47 @@
+#include "cli/command_table.h"
+
+#include "cli/command_code.h"
+#include "cli/command_line.h"
+#include "cli/result_output.h"
+#include "fonts/install_font.h"
+#include "platform/platform.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace fontctl {
+namespace {
+
+// A position the command line does not hold counts as an empty string.
+std::string const& ArgumentAt(std::vector<std::string> const& arguments, std::size_t position)
+{
+    static std::string const missing;
+    return position <= arguments.size() ? arguments[position - 1] : missing;
+}
+
+}  // namespace
+
+int RunCommandLine(std::string_view commandLine)
+{
+    std::vector<std::string> const arguments = SplitCommandLine(commandLine);
+    switch (ReadCommandCode(ArgumentAt(arguments, 1))) {
+    case 1:
+    case 4:
+    case 5:
+    case 6:
+        WriteResultCode(
+            static_cast<std::int32_t>(InstallFont(ArgumentAt(arguments, 2), ArgumentAt(arguments, 3))));
+        break;
+    case 10:
+        platform::NotifyFontChange();
+        WriteResultCode(0);
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+}  // namespace fontctl
