@@ -4,6 +4,7 @@
 #include "cli/command_line.h"
 #include "cli/result_output.h"
 #include "fonts/install_font.h"
+#include "fonts/uninstall_font.h"
 #include "platform/platform.h"
 
 #include <cstddef>
@@ -33,6 +34,9 @@ int RunCommandLine(std::string_view commandLine)
     case 6:
         WriteResultCode(
             static_cast<std::int32_t>(InstallFont(ArgumentAt(arguments, 2), ArgumentAt(arguments, 3))));
+        break;
+    case 2:
+        WriteResultCode(static_cast<std::int32_t>(UninstallFont(ArgumentAt(arguments, 2))));
         break;
     case 10:
         platform::NotifyFontChange();

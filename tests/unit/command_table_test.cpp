@@ -75,6 +75,27 @@ TEST(CommandTable, PathsArePassedOnExactlyAsSplit)
     EXPECT_EQ(run.calls[2], "CopyFileA(C:\\My Fonts\\*?.ttf,  D:\\f \\*?.ttf, 0)");
 }
 
+TEST(CommandTable, RemoveRunsUninstallFontOnceWithThePathAndWritesItsCode)
+{
+    Outcome const removed = RunWith("fontctl 2 C:\\a.ttf D:\\ignored more", {"C:\\a.ttf"});
+    EXPECT_EQ(removed.exitStatus, 0);
+    EXPECT_EQ(removed.output, "0");
+    EXPECT_EQ(removed.calls,
+        (Calls {"FindFirstFileA(C:\\a.ttf)", "FindClose(search)", "RemoveFontResourceA(C:\\a.ttf)",
+            "DeleteFileA(C:\\a.ttf)", "NotifyFontChange()"}));
+
+    fake::Reset();
+    fake::Fake().existingPaths.insert("C:\\a.ttf");
+    fake::Fake().deleteFileResult = 0;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(RunCommandLine("fontctl 2 C:\\a.ttf"), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "2");
+
+    Outcome const noPath = RunWith("fontctl 2");
+    EXPECT_EQ(noPath.output, "0");
+    EXPECT_EQ(noPath.calls, (Calls {"FindFirstFileA()", "NotifyFontChange()"}));
+}
+
 TEST(CommandTable, RefreshBroadcastsThenWritesZeroIgnoringPaths)
 {
     for (std::string const commandLine :
