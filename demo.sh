@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian machine, builds fontctl.exe and shows it at work
+# under Wine: installs a generated font into a folder, then removes it.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+scripts/install-deps.sh
+cmake -S . -B build/win -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+cmake --build build/win --target fontctl >/dev/null
+exe=$PWD/build/win/fontctl.exe
+
+work=$(mktemp -d)
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() {
+    wineserver -k 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+echo "== creating a throwaway Wine prefix"
+wine wineboot -i >/dev/null 2>&1
+wineserver -w
+
+mkdir "$work/fonts"
+/usr/bin/python3 scripts/make_font.py "$work/FontctlDemo.ttf" "Fontctl Demo"
+# Wine shows the Unix file system as drive Z:.
+font="Z:${work//\//\\}\\FontctlDemo.ttf"
+folder="Z:${work//\//\\}\\fonts"
+
+run() {
+    echo "\$ fontctl.exe $*"
+    local code status=0
+    code=$(wine "$exe" "$@" 2>/dev/null) || status=$?
+    echo "result code: $code (exit status $status)"
+}
+
+echo "== installing"
+run 1 "$font" "$folder"
+echo "folder now holds:"
+ls -l "$work/fonts"
+
+echo "== removing"
+run 2 "$folder\\FontctlDemo.ttf"
+echo "folder now holds:"
+ls -l "$work/fonts"
