@@ -21,7 +21,9 @@ void WriteResultCode(std::int32_t resultCode)
     if (value < 0) {
         text[--start] = '-';
     }
-    std::fwrite(text + start, 1, sizeof text - start, stdout);
+    // A failed write is ignored on purpose: the operation has already run,
+    // and standard output is the only place a caller could hear of it.
+    static_cast<void>(std::fwrite(text + start, 1, sizeof text - start, stdout));
 }
 
 }  // namespace fontctl

@@ -1,0 +1,49 @@
+// FileNameOf on any bytes: the name is a suffix of the source path that
+// starts at the beginning or right after a separator, and holds none itself.
+// A separator is a backslash byte that starts a character of its own, which
+// only a walk from the first byte with the lead-byte table can tell.
+#include "fonts/install_font.h"
+
+#include "fuzz_input.h"
+#include "platform/platform.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+// Which bytes of the path start a character, read from the first byte.
+std::vector<bool> CharacterStarts(std::string_view path)
+{
+    std::vector<bool> starts(path.size(), false);
+    for (std::size_t pos = 0; pos < path.size();) {
+        starts[pos] = true;
+        bool const pair = fontctl::platform::IsDBCSLeadByte(static_cast<unsigned char>(path[pos]))
+            && pos + 1 < path.size();
+        pos += pair ? 2 : 1;
+    }
+    return starts;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size)
+{
+    using fontctl::fuzz::Require;
+    std::string_view const path = fontctl::fuzz::TakeInput(data, size);
+    std::string_view const name = fontctl::FileNameOf(path);
+
+    Require(name.data() >= path.data() && name.data() + name.size() == path.data() + path.size(),
+        "the file name is a suffix of the path itself");
+    std::vector<bool> const starts = CharacterStarts(path);
+    auto const isSeparator = [&](std::size_t pos) { return starts[pos] && path[pos] == '\\'; };
+    auto const nameStart = static_cast<std::size_t>(name.data() - path.data());
+    Require(nameStart == 0 || isSeparator(nameStart - 1),
+        "the file name starts at the beginning or after a separator");
+    for (std::size_t pos = nameStart; pos < path.size(); ++pos) {
+        Require(!isSeparator(pos), "the file name holds no separator");
+    }
+    return 0;
+}
