@@ -31,3 +31,10 @@ elseif(MINGW)
         -Wl,--dynamicbase -Wl,--high-entropy-va -Wl,--nxcompat
     )
 endif()
+
+# The Windows helpers of the end-to-end tests. They are separate targets, so
+# fontctl.exe itself is built exactly as without them.
+option(FONTCTL_BUILD_E2E_HELPERS "Build the Windows helper programs of the end-to-end tests" ON)
+if(FONTCTL_BUILD_E2E_HELPERS)
+    add_subdirectory(tests/e2e/helpers)
+endif()

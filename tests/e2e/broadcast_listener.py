@@ -1,0 +1,87 @@
+"""The listener helper, and counting the broadcasts that one command sent.
+
+The listener logs each WM_FONTCHANGE that reaches its window, and each fence
+message with its number. Posted messages arrive in the order they were posted,
+so once a fence posted after a command has ended shows in the log, every
+broadcast of that command is in the log before it.
+"""
+import itertools
+import subprocess
+import time
+
+from wine_prefix import windows_path
+
+
+class BroadcastListener:
+    def __init__(self, prefix, listener_exe, fence_exe, log_path, stderr_path, timeout=60):
+        self._prefix = prefix
+        self._fence_exe = fence_exe
+        self._log_path = log_path
+        self._timeout = timeout
+        self._stderr_path = stderr_path
+        self._fences = itertools.count(1)
+        self._pending = b""
+        self._offset = 0
+        with open(stderr_path, "wb") as stderr:
+            self._process = subprocess.Popen(
+                ["wine", listener_exe, windows_path(log_path)],
+                env=prefix.env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=stderr)
+        self._wait_for(lambda line: line == "ready", "the listener's window")
+        # Whatever Wine itself posted while starting belongs to no command.
+        self.take()
+
+    def take(self):
+        """The (wParam, lParam) of every WM_FONTCHANGE logged since the last call."""
+        number = next(self._fences)
+        subprocess.run(["wine", self._fence_exe, str(number)], env=self._prefix.env(),
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=self._timeout, check=True)
+        broadcasts = []
+        fence = f"fence {number} 0"
+        for line in self._lines_until(lambda line: line == fence, f"fence {number}"):
+            kind, wparam, lparam = line.split(" ")
+            if kind != "fontchange":
+                raise RuntimeError(f"unexpected line in the listener's log: {line!r}")
+            broadcasts.append((int(wparam), int(lparam)))
+        return tuple(broadcasts)
+
+    def stop(self):
+        """Waits for the listener to end; stopping the Wine server ends it."""
+        try:
+            self._process.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            self._process.kill()
+            self._process.wait()
+
+    def _wait_for(self, is_last, what):
+        for _ in self._lines_until(is_last, what):
+            pass
+
+    def _lines_until(self, is_last, what):
+        """The complete lines logged from where we stopped reading, up to but
+        not including the first for which is_last() holds."""
+        deadline = time.monotonic() + self._timeout
+        lines = []
+        while True:
+            for line in self._read_new_lines():
+                if is_last(line):
+                    return lines
+                lines.append(line)
+            if self._process.poll() is not None:
+                with open(self._stderr_path, "rb") as stderr:
+                    said = stderr.read().decode(errors="replace")
+                raise RuntimeError(f"the listener ended ({self._process.returncode}) before {what}: {said}")
+            if time.monotonic() > deadline:
+                raise RuntimeError(f"{what} never reached the listener")
+            time.sleep(0.005)
+
+    def _read_new_lines(self):
+        try:
+            with open(self._log_path, "rb") as log:
+                log.seek(self._offset)
+                data = log.read()
+        except FileNotFoundError:
+            return []
+        self._offset += len(data)
+        *complete, self._pending = (self._pending + data).split(b"\n")
+        return [line.decode("ascii") for line in complete]

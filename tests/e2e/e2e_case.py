@@ -1,0 +1,103 @@
+"""The base of every end-to-end case: a sandbox folder of its own, test
+files, running fontctl.exe, and the checks that every case makes."""
+import hashlib
+import os
+import re
+import tempfile
+import unittest
+from pathlib import Path
+
+import font_files
+from wine_prefix import CODE_PAGES, SINGLE_BYTE, windows_path
+
+
+class E2ECase(unittest.TestCase):
+    session = None  # the running E2ESession, set by run_e2e.py
+
+    def setUp(self):
+        self.sandbox = Path(tempfile.mkdtemp(prefix=self._testMethodName + "-", dir=self.session.cases_dir))
+
+    # Files and folders -----------------------------------------------------
+
+    def new_dir(self, label="case"):
+        """A new empty folder, so that each sub-case starts clean."""
+        return Path(tempfile.mkdtemp(prefix=re.sub(r"[^\w.-]", "_", label)[:40] + "-", dir=self.sandbox))
+
+    @staticmethod
+    def folder(path):
+        path.mkdir(parents=True, exist_ok=True)
+        return path
+
+    @staticmethod
+    def truetype(path):
+        path.parent.mkdir(parents=True, exist_ok=True)
+        font_files.write_truetype(path)
+        return path
+
+    @staticmethod
+    def collection(path):
+        path.parent.mkdir(parents=True, exist_ok=True)
+        font_files.write_collection(path)
+        return path
+
+    @staticmethod
+    def non_font(path):
+        path.parent.mkdir(parents=True, exist_ok=True)
+        font_files.write_non_font(path)
+        return path
+
+    @staticmethod
+    def win(path):
+        return windows_path(path)
+
+    @staticmethod
+    def raw(path, locale=SINGLE_BYTE):
+        """The bytes of the path's Windows form in the locale's code page."""
+        return windows_path(path).encode(CODE_PAGES[locale])
+
+    # Running fontctl.exe ---------------------------------------------------
+
+    def fontctl(self, *args, cwd=None, locale=SINGLE_BYTE, **options):
+        """Runs `wine fontctl.exe ARGS`; Path arguments become Windows paths."""
+        args = [self.win(arg) if isinstance(arg, Path) else arg for arg in args]
+        return self.session.runner.run(args, cwd or self.sandbox, locale, **options)
+
+    def launch(self, command_line, cwd=None, locale=SINGLE_BYTE, stdout="inherit"):
+        """Runs fontctl.exe with these exact command-line bytes."""
+        return self.session.runner.launch(command_line, cwd or self.sandbox, locale, stdout)
+
+    # Checks ----------------------------------------------------------------
+
+    def assertOutcome(self, outcome, stdout, broadcasts):
+        """Exactly these bytes on standard output, exit status 0, and exactly
+        this many font-change broadcasts, each with wParam and lParam 0."""
+        details = f"{outcome}"
+        self.assertEqual(outcome.status, 0, f"exit status; {details}")
+        self.assertEqual(outcome.stdout, stdout, f"standard output; {details}")
+        self.assertEqual(outcome.broadcasts, ((0, 0),) * broadcasts, f"broadcasts; {details}")
+
+    def assertSameBytes(self, path, expected_path):
+        self.assertTrue(path.is_file(), f"{path} is missing")
+        self.assertEqual(path.read_bytes(), expected_path.read_bytes(), f"{path} differs from {expected_path}")
+
+    @staticmethod
+    def snapshot(root):
+        """Every entry under root, with its kind, mode and content digest."""
+        entries = {}
+        for folder, dirs, files in os.walk(root):
+            for name in dirs + files:
+                path = os.path.join(folder, name)
+                info = os.lstat(path)
+                digest = None
+                if os.path.isfile(path):
+                    with open(path, "rb") as file:
+                        digest = hashlib.sha256(file.read()).hexdigest()
+                entries[os.path.relpath(path, root)] = (info.st_mode, digest)
+        return entries
+
+    def assertUnchanged(self, before, root, except_for=()):
+        """No entry under root appeared, vanished or changed, but those named."""
+        after = self.snapshot(root)
+        changed = {path for path in before.keys() | after.keys() if before.get(path) != after.get(path)}
+        allowed = {os.path.relpath(path, root) for path in except_for}
+        self.assertLessEqual(changed, allowed, f"entries changed under {root}")

@@ -1,0 +1,80 @@
+"""What one run of the suite sets up once and always takes down: a work
+folder, an X server, a Wine prefix with a warm server, the Japanese locale and
+the broadcast listener."""
+import os
+import shutil
+import stat
+import tempfile
+
+from broadcast_listener import BroadcastListener
+from fontctl_runner import FontctlRunner
+from japanese_locale import build_japanese_locale
+from wine_prefix import WinePrefix
+from x_server import XServer
+
+
+class E2ESession:
+    def __init__(self, fontctl_exe, helpers_dir):
+        self._fontctl_exe = os.path.abspath(fontctl_exe)
+        self._helpers_dir = os.path.abspath(helpers_dir)
+        self.work = None
+        self.cases_dir = None
+        self.runner = None
+        self._x_server = None
+        self._prefix = None
+        self._listener = None
+
+    def __enter__(self):
+        try:
+            self._start()
+        except BaseException:
+            self.__exit__(None, None, None)
+            raise
+        return self
+
+    def __exit__(self, *exc_info):
+        # Each step runs even when an earlier one failed.
+        steps = [
+            self._prefix and self._prefix.stop,
+            self._listener and self._listener.stop,
+            self._x_server and self._x_server.stop,
+            self.work and (lambda: _remove_tree(self.work)),
+        ]
+        for step in steps:
+            if step:
+                try:
+                    step()
+                except Exception as error:  # noqa: BLE001 - report and go on tearing down
+                    print(f"teardown: {error}")
+        return False
+
+    def _start(self):
+        self.work = tempfile.mkdtemp(prefix="fontctl-e2e-")
+        self.cases_dir = os.path.join(self.work, "cases")
+        scratch = os.path.join(self.work, "scratch")
+        os.makedirs(self.cases_dir)
+        os.makedirs(scratch)
+        locale_dir = os.path.join(self.work, "locales")
+        build_japanese_locale(locale_dir)
+        self._x_server = XServer(os.path.join(self.work, "xvfb.log"))
+        self._prefix = WinePrefix(os.path.join(self.work, "prefix"), self._x_server.display, locale_dir)
+        self._prefix.create(os.path.join(self.work, "wine.log"))
+        self._listener = BroadcastListener(
+            self._prefix, self._helper("e2e_listener.exe"), self._helper("e2e_fence.exe"),
+            os.path.join(self.work, "broadcasts.log"), os.path.join(self.work, "listener.err"))
+        self.runner = FontctlRunner(self._prefix, self._listener, self._fontctl_exe,
+                                    self._helper("e2e_launcher.exe"), scratch)
+
+    def _helper(self, name):
+        return os.path.join(self._helpers_dir, name)
+
+
+def _remove_tree(path):
+    # Cases make files and folders read-only; removal needs them writable.
+    def make_writable_and_retry(function, failed_path, _):
+        os.chmod(os.path.dirname(failed_path), stat.S_IRWXU)
+        if os.path.lexists(failed_path) and not os.path.islink(failed_path):
+            os.chmod(failed_path, stat.S_IRWXU)
+        function(failed_path)
+
+    shutil.rmtree(path, onerror=make_writable_and_retry)

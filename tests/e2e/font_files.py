@@ -1,0 +1,58 @@
+"""Test fonts made on the spot with fontTools.
+
+Wine skips an added face whose family it already knows (from the system's
+fonts or from an earlier installation in the same prefix), and cannot remove
+it afterwards. So every font made here gets a family name of its own.
+"""
+import itertools
+import os
+
+from fontTools.fontBuilder import FontBuilder
+from fontTools.pens.ttGlyphPen import TTGlyphPen
+from fontTools.ttLib import TTCollection
+
+_serial = itertools.count(1)
+
+
+def unique_family(kind):
+    """A family name no other font has: the run's process id and a serial."""
+    return f"Fontctl E2E {kind} {os.getpid()} {next(_serial)}"
+
+
+def _build_face(family, style):
+    builder = FontBuilder(1000, isTTF=True)
+    builder.setupGlyphOrder([".notdef", "A"])
+    builder.setupCharacterMap({ord("A"): "A"})
+    pen = TTGlyphPen(None)
+    pen.moveTo((0, 0))
+    pen.lineTo((500, 0))
+    pen.lineTo((250, 700))
+    pen.closePath()
+    builder.setupGlyf({".notdef": TTGlyphPen(None).glyph(), "A": pen.glyph()})
+    builder.setupHorizontalMetrics({".notdef": (500, 0), "A": (500, 0)})
+    builder.setupHorizontalHeader(ascent=800, descent=-200)
+    builder.setupNameTable({"familyName": family, "styleName": style})
+    builder.setupOS2()
+    builder.setupPost()
+    return builder.font
+
+
+def write_truetype(path):
+    """A TrueType font with one face of a new family."""
+    _build_face(unique_family("TrueType"), "Regular").save(path)
+
+
+def write_collection(path):
+    """A font collection with two faces, each of a new family."""
+    collection = TTCollection()
+    collection.fonts = [
+        _build_face(unique_family("Collection"), "Regular"),
+        _build_face(unique_family("Collection"), "Regular"),
+    ]
+    collection.save(path)
+
+
+def write_non_font(path):
+    """A plain text file: the font table finds no font in it."""
+    with open(path, "wb") as file:
+        file.write(b"This is a text file, not a font.\r\n")

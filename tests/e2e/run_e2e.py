@@ -1,0 +1,54 @@
+#!/usr/bin/python3
+"""Runs the end-to-end tests of fontctl.exe under Wine, in one throwaway Wine
+prefix and X server that are taken down again whatever happens.
+
+Usage: run_e2e.py FONTCTL_EXE HELPERS_DIR [-k PATTERN]...
+
+Needs Debian's python3 (with python3-fonttools), wine, xvfb and locales.
+"""
+import argparse
+import os
+import signal
+import sys
+import unittest
+
+# No __pycache__ in the source tree.
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from e2e_case import E2ECase  # noqa: E402
+from e2e_session import E2ESession  # noqa: E402
+
+# Well under the ctest time-out, so that teardown still runs on a hang.
+RUN_DEADLINE_SECONDS = 780
+
+
+def _interrupt(signal_number, _frame):
+    # KeyboardInterrupt is the one exception unittest lets through, so the
+    # session's teardown runs.
+    raise KeyboardInterrupt(f"stopped by signal {signal_number}")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("fontctl_exe")
+    parser.add_argument("helpers_dir")
+    parser.add_argument("-k", dest="patterns", action="append", help="only tests whose name holds this text")
+    args = parser.parse_args()
+
+    for signal_number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP, signal.SIGALRM):
+        signal.signal(signal_number, _interrupt)
+    signal.alarm(RUN_DEADLINE_SECONDS)
+
+    loader = unittest.TestLoader()
+    if args.patterns:
+        loader.testNamePatterns = [f"*{pattern}*" for pattern in args.patterns]
+    suite = loader.discover(os.path.dirname(os.path.abspath(__file__)), pattern="test_*.py")
+    with E2ESession(args.fontctl_exe, args.helpers_dir) as session:
+        E2ECase.session = session
+        result = unittest.TextTestRunner(verbosity=2, stream=sys.stdout).run(suite)
+    return 0 if result.wasSuccessful() else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,91 @@
+"""Each row of the command table, run for real: what is written and what is
+done, with exit status 0 every time."""
+from e2e_case import E2ECase
+
+
+class CommandTableTest(E2ECase):
+    def test_rows(self):
+        # command, what it does with (font, folder) after it
+        rows = [
+            ("1", "install"),
+            ("4", "install"),
+            ("5", "install"),
+            ("6", "install"),
+            ("10", "refresh"),  # the paths after it are not read
+            ("2", "remove"),  # position 2 is the font path; the folder after it is not read
+            ("3", "nothing"),
+            ("0", "nothing"),
+            ("7", "nothing"),
+            ("8", "nothing"),
+            ("9", "nothing"),
+            ("11", "nothing"),
+            ("-1", "nothing"),
+            ("2147483647", "nothing"),
+            ("-2147483648", "nothing"),
+        ]
+        for command, action in rows:
+            with self.subTest(command=command):
+                case = self.new_dir(command)
+                font = self.truetype(case / "source" / "font.ttf")
+                folder = self.folder(case / "folder")
+                before = self.snapshot(case)
+
+                outcome = self.fontctl(command, font, folder)
+
+                if action == "install":
+                    self.assertOutcome(outcome, b"0", broadcasts=1)
+                    self.assertSameBytes(folder / "font.ttf", font)
+                    self.assertUnchanged(before, case, except_for=[folder / "font.ttf"])
+                elif action == "refresh":
+                    self.assertOutcome(outcome, b"0", broadcasts=1)
+                    self.assertUnchanged(before, case)
+                elif action == "remove":
+                    # The file was never installed: the font table refuses it.
+                    self.assertOutcome(outcome, b"1", broadcasts=0)
+                    self.assertUnchanged(before, case)
+                else:
+                    self.assertOutcome(outcome, b"", broadcasts=0)
+                    self.assertUnchanged(before, case)
+
+    def test_missing_and_extra_positions(self):
+        case = self.new_dir()
+        font = self.truetype(case / "font.ttf")
+        folder = self.folder(case / "folder")
+        cases = [
+            # args, stdout, broadcasts, installed
+            ((), b"", 0, False),  # no command at all
+            (("1",), b"1", 0, False),  # both paths empty: the source is missing
+            (("1", font), b"2", 0, False),  # no folder
+            (("2",), b"0", 1, False),  # an empty font path matches nothing
+            (("10", "extra", "arguments"), b"0", 1, False),
+            (("1", font, folder, "fourth", "fifth"), b"0", 1, True),
+        ]
+        for args, stdout, broadcasts, installed in cases:
+            with self.subTest(args=args):
+                copy = folder / "font.ttf"
+                copy.unlink(missing_ok=True)
+                before = self.snapshot(case)
+
+                outcome = self.fontctl(*args)
+
+                self.assertOutcome(outcome, stdout, broadcasts)
+                self.assertUnchanged(before, case, except_for=[copy] if installed else [])
+                self.assertEqual(copy.exists(), installed)
+
+    def test_any_result_comes_with_exit_status_zero(self):
+        # Every code an operation gives, each from a real situation.
+        case = self.new_dir()
+        font = self.truetype(case / "font.ttf")
+        text = self.non_font(case / "notes.txt")
+        folder = self.folder(case / "folder")
+        cases = [
+            (("1", case / "missing.ttf", folder), b"1"),
+            (("1", font, case / "missing"), b"2"),
+            (("1", font, text), b"3"),
+            (("1", text, folder), b"4"),
+            (("2", text), b"1"),
+        ]
+        for args, stdout in cases:
+            with self.subTest(args=args):
+                outcome = self.fontctl(*args)
+                self.assertOutcome(outcome, stdout, broadcasts=0)

@@ -1,0 +1,63 @@
+"""One throwaway Wine prefix with a server kept running for the whole run."""
+import os
+import subprocess
+
+# ANSI code pages of the Unix locales the cases run under. Wine takes the code
+# page from LC_ALL / LC_CTYPE, and the locale must really exist.
+SINGLE_BYTE = "C.UTF-8"  # code page 1252
+JAPANESE = "ja_JP.UTF-8"  # code page 932
+
+CODE_PAGES = {SINGLE_BYTE: "cp1252", JAPANESE: "cp932"}
+
+# Variables of the caller's environment that would change what Wine does.
+_DROPPED = ("DISPLAY", "WAYLAND_DISPLAY", "LANG", "LANGUAGE", "LOCPATH", "WINEARCH", "WINELOADER", "WINESERVER")
+
+
+def windows_path(unix_path):
+    """The path under which Wine shows a Unix path: drive Z: is the root."""
+    return "Z:" + os.fspath(unix_path).replace("/", "\\")
+
+
+class WinePrefix:
+    def __init__(self, path, display, locale_dir):
+        self.path = path
+        self._locale_dir = locale_dir
+        self._env = {k: v for k, v in os.environ.items() if k not in _DROPPED and not k.startswith("LC_")}
+        self._env.update(
+            WINEPREFIX=os.fspath(path),
+            WINEDEBUG="-all",
+            # Without this Wine offers, in a dialog that waits forever, to
+            # download Mono and Gecko.
+            WINEDLLOVERRIDES="mscoree,mshtml=",
+            DISPLAY=display,
+        )
+
+    def env(self, locale=SINGLE_BYTE):
+        env = dict(self._env, LC_ALL=locale)
+        if locale != SINGLE_BYTE:
+            env["LOCPATH"] = os.fspath(self._locale_dir)
+        return env
+
+    def create(self, log_path):
+        """Creates the prefix and leaves its server running until stop()."""
+        os.makedirs(self.path)
+        # Output goes to a file, never to a pipe: the server and the services
+        # that wineboot starts live on in the background and would hold a pipe
+        # open, and a reader waiting for its end would wait until they end.
+        with open(log_path, "ab") as log:
+            self._wine_tool(["wineserver", "-p"], log)
+            self._wine_tool(["wine", "wineboot", "-i"], log, timeout=300)
+            # A crash must end the process, not wait on a crash dialog.
+            self._wine_tool(["wine", "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog",
+                             "/t", "REG_DWORD", "/d", "0", "/f"], log)
+
+    def stop(self):
+        """Ends every Wine process of the prefix and its server."""
+        subprocess.run(["wineserver", "-k"], env=self.env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60, check=False)
+
+    def _wine_tool(self, command, log, timeout=60):
+        status = subprocess.run(command, env=self.env(), stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                                timeout=timeout, check=False).returncode
+        if status != 0:
+            raise RuntimeError(f"{' '.join(command)} failed with status {status}; see {log.name}")
