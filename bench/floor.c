@@ -1,0 +1,53 @@
+/* The floor of the whole-process benchmark: a plain C program on the same C
+ * runtime that makes the Win32 calls fontctl.exe makes and writes the byte it
+ * writes, with nothing else. Only what the benchmark runs is handled: command
+ * 10, and command 1 with two plain single-byte paths. */
+#define WIN32_LEAN_AND_MEAN
+#include <shlwapi.h>
+#include <windows.h>
+
+#include <stdio.h>
+#include <string.h>
+
+static int Install(const char* sourcePath, const char* folderPath)
+{
+    if (!PathFileExistsA(sourcePath)) {
+        return 1;
+    }
+    if (!PathFileExistsA(folderPath)) {
+        return 2;
+    }
+    const char* separator = strrchr(sourcePath, '\\');
+    const char* fileName = separator != NULL ? separator + 1 : sourcePath;
+    char destination[MAX_PATH];
+    size_t const folderLength = strlen(folderPath);
+    size_t const nameLength = strlen(fileName);
+    if (folderLength + 1 + nameLength >= sizeof destination) {
+        return 3;
+    }
+    memcpy(destination, folderPath, folderLength);
+    destination[folderLength] = '\\';
+    memcpy(destination + folderLength + 1, fileName, nameLength + 1);
+    if (!CopyFileA(sourcePath, destination, FALSE)) {
+        return 3;
+    }
+    if (AddFontResourceA(destination) <= 0) {
+        return 4;
+    }
+    PostMessageA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    /* fontctl.exe reads the raw command line; so does the floor. */
+    GetCommandLineA();
+    if (argc >= 2 && strcmp(argv[1], "10") == 0) {
+        PostMessageA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);
+        fwrite("0", 1, 1, stdout);
+    } else if (argc >= 4 && strcmp(argv[1], "1") == 0) {
+        char const code = (char)('0' + Install(argv[2], argv[3]));
+        fwrite(&code, 1, 1, stdout);
+    }
+    return 0;
+}

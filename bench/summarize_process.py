@@ -1,0 +1,61 @@
+#!/usr/bin/python3
+"""Prints the whole-process figures that whole_process.sh gathered: per
+command, the median wall time of fontctl.exe and of the floor program over all
+rounds, their ratio, the median of the rounds' own ratios, the median peak
+resident memory of each and its ratio; then both executables' sizes.
+
+Usage: summarize_process.py WORK_DIR FONTCTL_SIZE FLOOR_SIZE
+"""
+import glob
+import json
+import os
+import statistics
+import sys
+
+PROGRAMS = ("fontctl", "floor")
+
+
+def wall_times(work, command):
+    """Per round, program -> that round's timed runs in seconds."""
+    rounds = []
+    for path in sorted(glob.glob(os.path.join(work, f"time-{command}-*.json"))):
+        with open(path) as results:
+            rounds.append({r["command"]: r["times"] for r in json.load(results)["results"]})
+    return rounds
+
+
+def peak_memory(work, command):
+    """Program -> every run's maximum resident set in KiB."""
+    memory = {}
+    for program in PROGRAMS:
+        with open(os.path.join(work, f"memory-{command}-{program}")) as lines:
+            memory[program] = [int(line) for line in lines if line.strip()]
+    return memory
+
+
+def main(work, fontctl_size, floor_size):
+    print("| command | runs each | fontctl.exe median | floor median | ratio | median of per-round ratios "
+          "| fontctl.exe peak RSS | floor peak RSS | ratio |")
+    print("|---|---|---|---|---|---|---|---|---|")
+    for command, label in (("refresh", "10 (refresh)"), ("install", "1 (successful install)")):
+        rounds = wall_times(work, command)
+        pooled = {p: [t for r in rounds for t in r[p]] for p in PROGRAMS}
+        median = {p: statistics.median(times) * 1000 for p, times in pooled.items()}
+        # Each round's two medians were taken moments apart: their ratio is
+        # the least disturbed by load that comes and goes.
+        paired = statistics.median(
+            statistics.median(r["fontctl"]) / statistics.median(r["floor"]) for r in rounds)
+        memory = {p: statistics.median(m) for p, m in peak_memory(work, command).items()}
+        print(f"| {label} | {len(pooled['fontctl'])} | {median['fontctl']:.1f} ms | {median['floor']:.1f} ms "
+              f"| {median['fontctl'] / median['floor']:.3f} | {paired:.3f} "
+              f"| {memory['fontctl']:.0f} KiB | {memory['floor']:.0f} KiB "
+              f"| {memory['fontctl'] / memory['floor']:.3f} |")
+    print()
+    print(f"fontctl.exe: {fontctl_size} bytes; floor: {floor_size} bytes; "
+          f"ratio {fontctl_size / floor_size:.1f}")
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 4:
+        sys.exit(__doc__)
+    main(sys.argv[1], int(sys.argv[2]), int(sys.argv[3]))
