@@ -24,7 +24,7 @@ class E2ECase(unittest.TestCase):
         return Path(tempfile.mkdtemp(prefix=re.sub(r"[^\w.-]", "_", label)[:40] + "-", dir=self.sandbox))
 
     @staticmethod
-    def folder(path):
+    def make_folder(path):
         path.mkdir(parents=True, exist_ok=True)
         return path
 

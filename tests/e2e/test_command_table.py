@@ -27,7 +27,7 @@ class CommandTableTest(E2ECase):
             with self.subTest(command=command):
                 case = self.new_dir(command)
                 font = self.truetype(case / "source" / "font.ttf")
-                folder = self.folder(case / "folder")
+                folder = self.make_folder(case / "folder")
                 before = self.snapshot(case)
 
                 outcome = self.fontctl(command, font, folder)
@@ -50,7 +50,7 @@ class CommandTableTest(E2ECase):
     def test_missing_and_extra_positions(self):
         case = self.new_dir()
         font = self.truetype(case / "font.ttf")
-        folder = self.folder(case / "folder")
+        folder = self.make_folder(case / "folder")
         cases = [
             # args, stdout, broadcasts, installed
             ((), b"", 0, False),  # no command at all
@@ -77,7 +77,7 @@ class CommandTableTest(E2ECase):
         case = self.new_dir()
         font = self.truetype(case / "font.ttf")
         text = self.non_font(case / "notes.txt")
-        folder = self.folder(case / "folder")
+        folder = self.make_folder(case / "folder")
         cases = [
             (("1", case / "missing.ttf", folder), b"1"),
             (("1", font, case / "missing"), b"2"),

@@ -1,0 +1,92 @@
+"""Where the copy lands: the file name is what follows the source path's last
+backslash that is a character of its own, appended to the folder path after
+one backslash."""
+from e2e_case import E2ECase
+from wine_prefix import JAPANESE, SINGLE_BYTE
+
+
+class DestinationPathTest(E2ECase):
+    def test_folder_path_ending_in_a_backslash(self):
+        case = self.new_dir()
+        font = self.truetype(case / "font.ttf")
+        folder = self.make_folder(case / "folder")
+
+        self.assertOutcome(self.fontctl("1", font, self.win(folder) + "\\"), b"0", broadcasts=1)
+        self.assertSameBytes(folder / "font.ttf", font)
+
+    def test_bare_relative_file_name(self):
+        case = self.new_dir()
+        font = self.truetype(case / "font.ttf")
+        folder = self.make_folder(case / "folder")
+
+        self.assertOutcome(self.fontctl("1", "font.ttf", folder, cwd=case), b"0", broadcasts=1)
+        self.assertSameBytes(folder / "font.ttf", font)
+
+    def test_forward_slashes_are_no_separators(self):
+        # The whole relative path becomes the file name, so the copy goes to
+        # the folder's own "fonts" subfolder, not to the folder itself.
+        case = self.new_dir()
+        font = self.truetype(case / "fonts" / "font.ttf")
+        folder = self.make_folder(case / "folder")
+        self.make_folder(folder / "fonts")
+        before = self.snapshot(case)
+
+        self.assertOutcome(self.fontctl("1", "fonts/font.ttf", folder, cwd=case), b"0", broadcasts=1)
+        self.assertSameBytes(folder / "fonts" / "font.ttf", font)
+        self.assertUnchanged(before, case, except_for=[folder / "fonts" / "font.ttf"])
+
+    def test_source_ending_in_a_backslash(self):
+        # The file name is empty; copying a folder onto the folder path fails.
+        case = self.new_dir()
+        self.truetype(case / "fonts" / "font.ttf")
+        folder = self.make_folder(case / "folder")
+        before = self.snapshot(case)
+
+        self.assertOutcome(self.fontctl("1", self.win(case / "fonts") + "\\", folder), b"3", broadcasts=0)
+        self.assertUnchanged(before, case)
+
+    def test_double_byte_file_names_under_code_page_932(self):
+        # Each name's first character ends in the byte 0x5C, which under code
+        # page 932 is part of the character, not a separator.
+        names = [
+            "表.ttf",  # 0x95 0x5C
+            "ソ.ttf",  # 0x83 0x5C
+            "表表.ttf",
+            "能力.ttf",  # 0x94 0x5C, then 0x97 0xCD
+            "ｱ.ttf",  # a single-byte katakana character, 0xB1
+        ]
+        for name in names:
+            with self.subTest(name):
+                case = self.new_dir()
+                font = self.truetype(case / "source" / name)
+                folder = self.make_folder(case / "folder")
+                before = self.snapshot(case)
+
+                self.assertOutcome(self.fontctl("1", font, folder, locale=JAPANESE), b"0", broadcasts=1)
+                self.assertSameBytes(folder / name, font)
+                self.assertUnchanged(before, case, except_for=[folder / name])
+
+    def test_separator_after_a_double_byte_character(self):
+        # 表 then a backslash: the backslash is a separator of its own.
+        for locale in (JAPANESE, SINGLE_BYTE):
+            with self.subTest(locale=locale):
+                case = self.new_dir()
+                # Under code page 1252 the same folder name is written •.
+                font = self.truetype(case / ("表" if locale == JAPANESE else "•") / "font.ttf")
+                folder = self.make_folder(case / "folder")
+
+                self.assertOutcome(self.fontctl("1", font, folder, locale=locale), b"0", broadcasts=1)
+                self.assertSameBytes(folder / "font.ttf", font)
+
+    def test_same_bytes_are_two_characters_under_code_page_1252(self):
+        # The bytes 0x95 0x5C that make 表 under code page 932 are • and a
+        # backslash under 1252: the file name starts after that backslash.
+        case = self.new_dir()
+        font = self.truetype(case / "source" / "•" / "font.ttf")
+        folder = self.make_folder(case / "folder")
+        source = self.raw(case / "source") + b"\\\x95\\font.ttf"
+
+        outcome = self.launch(b"fontctl.exe 1 " + source + b" " + self.raw(folder))
+
+        self.assertOutcome(outcome, b"0", broadcasts=1)
+        self.assertSameBytes(folder / "font.ttf", font)

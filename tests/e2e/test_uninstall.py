@@ -1,0 +1,82 @@
+"""Font removal (command 2) from real situations: what it answers, whether
+the file is still there, and whether it broadcast."""
+import os
+import stat
+
+from e2e_case import E2ECase
+
+
+class UninstallTest(E2ECase):
+    def install(self, make, name):
+        """A font installed into a folder of its own; returns the copy."""
+        case = self.new_dir(name)
+        font = make(case / "source" / name)
+        folder = self.make_folder(case / "folder")
+        self.assertOutcome(self.fontctl("1", font, folder), b"0", broadcasts=1)
+        return folder / name
+
+    def test_installed_font_is_removed_and_again(self):
+        for name, make in (("font.ttf", self.truetype), ("fonts.ttc", self.collection)):
+            with self.subTest(name):
+                copy = self.install(make, name)
+                before = self.snapshot(copy.parent)
+
+                self.assertOutcome(self.fontctl("2", copy), b"0", broadcasts=1)
+                self.assertFalse(copy.exists())
+                self.assertUnchanged(before, copy.parent, except_for=[copy])
+
+                # Now the path matches nothing: done already, broadcast again.
+                self.assertOutcome(self.fontctl("2", copy), b"0", broadcasts=1)
+
+    def test_third_argument_changes_nothing(self):
+        copy = self.install(self.truetype, "font.ttf")
+        self.assertOutcome(self.fontctl("2", copy, copy.parent), b"0", broadcasts=1)
+        self.assertFalse(copy.exists())
+        self.assertTrue(copy.parent.is_dir())
+
+    def test_nothing_in_the_font_table_for_the_path(self):
+        case = self.new_dir()
+        never_installed = self.truetype(case / "never installed.ttf")
+        text = self.non_font(case / "notes.txt")
+        folder = self.make_folder(case / "folder")
+        for path in (never_installed, text, folder):
+            with self.subTest(path=path.name):
+                before = self.snapshot(case)
+                self.assertOutcome(self.fontctl("2", path), b"1", broadcasts=0)
+                self.assertUnchanged(before, case)
+
+    def test_wildcard_patterns(self):
+        copy = self.install(self.truetype, "font.ttf")
+        folder = copy.parent
+        # A matching pattern passes the search, but the font table is given
+        # the pattern itself, which names no font file.
+        for pattern in ("*", "*.ttf", "fon?.ttf", "f*t.t?f"):
+            with self.subTest(pattern=pattern):
+                before = self.snapshot(folder)
+                self.assertOutcome(self.fontctl("2", self.win(folder) + "\\" + pattern), b"1", broadcasts=0)
+                self.assertUnchanged(before, folder)
+        for pattern in ("*.otf", "fon?", "x*"):
+            with self.subTest(pattern=pattern):
+                before = self.snapshot(folder)
+                self.assertOutcome(self.fontctl("2", self.win(folder) + "\\" + pattern), b"0", broadcasts=1)
+                self.assertUnchanged(before, folder)
+        # The font is still installed and still removable by its own name.
+        self.assertOutcome(self.fontctl("2", copy), b"0", broadcasts=1)
+        self.assertFalse(copy.exists())
+
+    def test_deletion_fails(self):
+        copy = self.install(self.truetype, "font.ttf")
+        copy.chmod(stat.S_IRUSR | stat.S_IRGRP | stat.S_IROTH)
+        try:
+            before = self.snapshot(copy.parent)
+            self.assertOutcome(self.fontctl("2", copy), b"2", broadcasts=0)
+            self.assertUnchanged(before, copy.parent)
+        finally:
+            os.chmod(copy, stat.S_IRUSR | stat.S_IWUSR)
+
+    def test_no_path(self):
+        for args in (("2",), ("2", "")):
+            with self.subTest(args=args):
+                before = self.snapshot(self.sandbox)
+                self.assertOutcome(self.fontctl(*args), b"0", broadcasts=1)
+                self.assertUnchanged(before, self.sandbox)
