@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs one libFuzzer target for a bounded time, starting from its checked-in
 # seeds. Any finding (a crash, a sanitizer report or a broken property) fails
-# the run and leaves the input that caused it in WORK/artifacts.
+# the run and leaves the input that caused it in WORK/artifacts; running the
+# target with that file as its only argument replays it.
 # Usage: run_fuzzer.sh TARGET SEED_DIR SECONDS WORK
 set -euo pipefail
 target=$1 seeds=$2 seconds=$3 work=$4
