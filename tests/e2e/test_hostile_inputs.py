@@ -1,0 +1,177 @@
+"""Inputs a setup program may pass without meaning to: command lines at the
+system's length limit, paths longer than MAX_PATH, every byte from 0x80 up
+under a single-byte and a double-byte code page, a lead byte at the end of an
+argument, paths of backslashes only. Each must end in its defined code with
+exit status 0, touching no file that the command does not name."""
+import os
+
+from e2e_case import E2ECase
+from wine_prefix import JAPANESE, SINGLE_BYTE
+
+# The longest command line that CreateProcess accepts, in characters: 32,767
+# with the terminating NUL.
+LONGEST_COMMAND_LINE = 32766
+
+# The characters of code page 932 whose second byte is 0x5C, one for each
+# lead byte that has one.
+TRAIL_5C_CHARACTERS = "―ソЫⅨ噂浬欺圭構蚕十申曾箪貼能表暴予禄兔喀媾彌拿杤歃濬畚秉綵臀藹觸軆鐔饅鷭偆砡纊犾"
+
+# Code page 1252 defines every byte from 0x80 up but 0x81, 0x8D, 0x8F, 0x90
+# and 0x9D; two names keep each below the file system's 255 bytes.
+DEFINED_HIGH_1252 = [bytes(b for b in range(low, high) if b not in b"\x81\x8d\x8f\x90\x9d") for low, high in
+                     ((0x80, 0xC0), (0xC0, 0x100))]
+ALL_HIGH_BYTES = bytes(range(0x80, 0x100))
+
+
+class HostileInputTest(E2ECase):
+    def setUp(self):
+        super().setUp()
+        self.font = self.truetype(self.sandbox / "fonts" / "font.ttf")
+        self.folder = self.make_folder(self.sandbox / "folder")
+
+    def assertRun(self, command_line, stdout, broadcasts, may_change=(), locale=SINGLE_BYTE):
+        """Runs the exact command line and checks its outcome, and that nothing
+        changed under the sandbox (but the paths named) nor at the root of the
+        drive, which `\\` names."""
+        before = self.snapshot(self.sandbox)
+        root_before = sorted(os.listdir("/"))
+        outcome = self.launch(command_line, locale=locale)
+        self.assertOutcome(outcome, stdout, broadcasts)
+        self.assertUnchanged(before, self.sandbox, except_for=may_change)
+        self.assertEqual(sorted(os.listdir("/")), root_before, "entries at the root changed")
+        for path in may_change:
+            if path.exists():
+                path.unlink()
+
+    def test_command_line_at_the_length_limit(self):
+        font, folder = self.raw(self.font), self.raw(self.folder)
+
+        def padded(head, filler, tail=b""):
+            room = LONGEST_COMMAND_LINE - len(head) - len(tail)
+            return head + (filler * room)[:room] + tail
+
+        cases = [
+            ("refresh, then one long ignored argument", padded(b"fontctl.exe 10 ", b"x"), b"0", 1, []),
+            ("refresh after white space", padded(b"fontctl.exe", b" ", b"10"), b"0", 1, []),
+            ("refresh after leading zeros", padded(b"fontctl.exe ", b"0", b"10"), b"0", 1, []),
+            ("a clamped number", padded(b"fontctl.exe 1", b"9", b" " + font + b" " + folder), b"", 0, []),
+            ("a long missing source", padded(b"fontctl.exe 1 Z:\\", b"y", b" " + folder), b"1", 0, []),
+            ("a long missing folder", padded(b"fontctl.exe 1 " + font + b" " + folder + b"\\", b"y"), b"2", 0, []),
+            ("a long removal path", padded(b"fontctl.exe 2 Z:\\", b"y"), b"0", 1, []),
+            ("many ignored arguments", padded(b"fontctl.exe 1 " + font + b" " + folder, b" a"), b"0", 1,
+             [self.folder / "font.ttf"]),
+            ("quotes only", padded(b"fontctl.exe 1 ", b'"'), b"1", 0, []),
+            ("backslashes only", padded(b"fontctl.exe 1 ", b"\\"), b"1", 0, []),
+        ]
+        for name, line, stdout, broadcasts, may_change in cases:
+            with self.subTest(name):
+                self.assertEqual(len(line), LONGEST_COMMAND_LINE)
+                self.assertRun(line, stdout, broadcasts, may_change)
+        with self.subTest("double-byte characters under code page 932"):
+            # The limit counts characters: these take two bytes each.
+            head = "fontctl.exe 2 Z:\\"
+            line = (head + "表" * (LONGEST_COMMAND_LINE - len(head))).encode("cp932")
+            self.assertEqual(len(line.decode("cp932")), LONGEST_COMMAND_LINE)
+            self.assertRun(line, b"0", 1, locale=JAPANESE)
+
+    def test_paths_longer_than_max_path(self):
+        # The narrow existence test and search take at most MAX_PATH (260)
+        # characters: at a longer path nothing exists for them.
+        for component_length in (100, 250):
+            deep = self.sandbox.joinpath(*[c * component_length for c in "dlmn"])
+            with self.subTest(length=len(self.win(deep))):
+                self.assertGreater(len(self.win(deep)), 400)
+                long_font = self.truetype(deep / "font.ttf")
+                long_folder = self.make_folder(deep / "folder")
+                self.assertRun(b"fontctl.exe 1 " + self.raw(long_font) + b" " + self.raw(self.folder), b"1", 0)
+                self.assertRun(b"fontctl.exe 1 " + self.raw(self.font) + b" " + self.raw(long_folder), b"2", 0)
+                # Nothing matches, so the removal is done and broadcast, and
+                # the file it could not reach stays.
+                self.assertRun(b"fontctl.exe 2 " + self.raw(long_font), b"0", 1)
+                self.assertTrue(long_font.exists())
+
+    def test_destination_longer_than_max_path(self):
+        # Both paths are shorter than MAX_PATH, their join is far longer. We
+        # set no limit of our own: where the platform takes such a destination,
+        # as Wine does, the copy lands there under its whole name.
+        font = self.truetype(self.sandbox / "fonts" / ("n" * 150 + ".ttf"))
+        folder = self.make_folder(self.sandbox / ("f" * (255 - len(self.win(self.sandbox)))))
+        copy = folder / font.name
+        self.assertLess(len(self.win(font)), 260)
+        self.assertLess(len(self.win(folder)), 260)
+        self.assertGreater(len(self.win(copy)), 400)
+
+        before = self.snapshot(self.sandbox)
+        self.assertOutcome(self.launch(b"fontctl.exe 1 " + self.raw(font) + b" " + self.raw(folder)), b"0", 1)
+        self.assertSameBytes(copy, font)
+        self.assertUnchanged(before, self.sandbox, except_for=[copy])
+
+    def test_high_bytes_in_file_names(self):
+        cases = [(SINGLE_BYTE, raw.decode("cp1252")) for raw in DEFINED_HIGH_1252]
+        cases.append((JAPANESE, TRAIL_5C_CHARACTERS))
+        for locale, name in cases:
+            with self.subTest(locale=locale, name=name):
+                font = self.truetype(self.sandbox / "high" / (name + ".ttf"))
+                copy = self.folder / font.name
+                install = b"fontctl.exe 1 " + self.raw(font, locale) + b" " + self.raw(self.folder, locale)
+                remove = b"fontctl.exe 2 " + self.raw(copy, locale)
+                # The copy lands under the whole name and can be removed by it.
+                before = self.snapshot(self.sandbox)
+                self.assertOutcome(self.launch(install, locale=locale), b"0", broadcasts=1)
+                self.assertSameBytes(copy, font)
+                self.assertUnchanged(before, self.sandbox, except_for=[copy])
+                self.assertRun(remove, b"0", 1, may_change=[copy], locale=locale)
+                self.assertFalse(copy.exists())
+
+    def test_every_high_byte_in_a_missing_path(self):
+        missing = self.raw(self.sandbox) + b"\\" + ALL_HIGH_BYTES
+        for locale in (SINGLE_BYTE, JAPANESE):
+            folder = self.raw(self.folder, locale)
+            with self.subTest(locale=locale):
+                self.assertRun(b"fontctl.exe 1 " + missing + b" " + folder, b"1", 0, locale=locale)
+                self.assertRun(b"fontctl.exe 1 " + self.raw(self.font) + b" " + missing, b"2", 0, locale=locale)
+                self.assertRun(b"fontctl.exe 2 " + missing, b"0", 1, locale=locale)
+                self.assertRun(b"fontctl.exe " + ALL_HIGH_BYTES, b"", 0, locale=locale)
+
+    def test_lead_byte_at_the_end_of_an_argument(self):
+        # 0x95 is a lead byte under code page 932 and the character • under
+        # 1252. Under 932 the system never hands over a lead byte without its
+        # second byte: when a Unicode command line is made from these bytes, a
+        # lead byte before a space or a quote becomes U+30FB together with that
+        # byte, and one at the very end is dropped.
+        font, folder = self.raw(self.font), self.raw(self.folder)
+        copy = self.folder / "font.ttf"
+        cases = [
+            # line, {locale: (stdout, broadcasts, may change)}
+            (b"fontctl.exe 10\x95", {SINGLE_BYTE: (b"0", 1, []), JAPANESE: (b"0", 1, [])}),
+            (b"fontctl.exe 1 " + font + b"\x95 " + folder, {SINGLE_BYTE: (b"1", 0, []), JAPANESE: (b"1", 0, [])}),
+            (b'fontctl.exe 1 "' + font + b'\x95" ' + folder, {SINGLE_BYTE: (b"1", 0, []), JAPANESE: (b"1", 0, [])}),
+            (b"fontctl.exe 1 " + font + b" " + folder + b"\x95",
+             {SINGLE_BYTE: (b"2", 0, []), JAPANESE: (b"0", 1, [copy])}),
+            # Under 932 this names the font file, which was never installed.
+            (b"fontctl.exe 2 " + font + b"\x95", {SINGLE_BYTE: (b"0", 1, []), JAPANESE: (b"1", 0, [])}),
+        ]
+        for line, expected in cases:
+            for locale, (stdout, broadcasts, may_change) in expected.items():
+                with self.subTest(line=line, locale=locale):
+                    self.assertRun(line, stdout, broadcasts, may_change, locale=locale)
+
+    def test_paths_of_backslashes_only(self):
+        # Relative to the current drive, "\" is its root, an existing folder;
+        # two or more backslashes start a network path that names nothing.
+        font, folder = self.raw(self.font), self.raw(self.folder)
+        cases = [
+            (b"1 \\ " + folder, b"3", 0),  # the file name is empty: the root is no file to copy
+            (b"1 \\\\ " + folder, b"1", 0),
+            (b"1 \\\\\\\\\\\\ " + folder, b"1", 0),
+            (b"1 " + font + b" \\", b"3", 0),  # the copy would be \\font.ttf, a network path
+            (b"1 " + font + b" \\\\", b"2", 0),
+            (b"1 " + font + b" \\\\\\\\\\\\\\\\", b"2", 0),
+            (b"1 \\ \\", b"3", 0),
+            (b"2 \\", b"0", 1),  # a search for a root matches no entry
+            (b"2 \\\\", b"0", 1),
+            (b"2 \\\\\\\\\\\\\\\\\\\\", b"0", 1),
+        ]
+        for arguments, stdout, broadcasts in cases:
+            with self.subTest(arguments=arguments):
+                self.assertRun(b"fontctl.exe " + arguments, stdout, broadcasts)
