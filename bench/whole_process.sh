@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # fontctl.exe against the floor program under Wine, for command 10 and for a
-# successful install: median wall time (hyperfine, both programs in every
-# round, the order swapped from round to round so that drift hits both alike),
-# median peak memory (GNU time's maximum resident set, alternating runs) and
+# successful install: wall time (hyperfine, both programs in every round, the
+# order swapped from round to round so that drift hits both alike), peak
+# memory (GNU time's maximum resident set, alternating runs) and
 # the two executables' sizes, in a throwaway Wine prefix.
 # Usage: whole_process.sh FONTCTL_EXE FLOOR_EXE ROUNDS
 set -euo pipefail
@@ -62,11 +62,16 @@ for command in refresh install; do
         for program in "${order[@]}"; do
             args+=(-n "$program" "$(command_line "$program" $command)")
         done
-        if ! hyperfine -N --style none --warmup 1 --runs "$runs_per_round" \
-            --export-json "$work/time-$command-$round.json" "${args[@]}" >/dev/null 2>"$work/hyperfine.log"; then
-            cat "$work/hyperfine.log"
-            exit 1
-        fi
+        # A run that fails is reported; its round is run again once.
+        for attempt in 1 2; do
+            if hyperfine -N --style none --warmup 1 --runs "$runs_per_round" \
+                --export-json "$work/time-$command-$round.json" "${args[@]}" >/dev/null 2>"$work/hyperfine.log"; then
+                break
+            fi
+            echo "round $round of $command, attempt $attempt failed:" >&2
+            cat "$work/hyperfine.log" >&2
+            ((attempt < 2)) || exit 1
+        done
     done
     for ((run = 1; run <= memory_runs; run++)); do
         for program in fontctl floor; do
