@@ -5,6 +5,7 @@ message with its number. Posted messages arrive in the order they were posted,
 so once a fence posted after a command has ended shows in the log, every
 broadcast of that command is in the log before it.
 """
+import collections
 import itertools
 import subprocess
 import time
@@ -20,13 +21,14 @@ class BroadcastListener:
         self._timeout = timeout
         self._stderr_path = stderr_path
         self._fences = itertools.count(1)
-        self._pending = b""
+        self._partial_line = b""
+        self._unread_lines = collections.deque()
         self._offset = 0
         with open(stderr_path, "wb") as stderr:
             self._process = subprocess.Popen(
                 ["wine", listener_exe, windows_path(log_path)],
                 env=prefix.env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=stderr)
-        self._wait_for(lambda line: line == "ready", "the listener's window")
+        self._lines_until(lambda line: line == "ready", "the listener's window")
         # Whatever Wine itself posted while starting belongs to no command.
         self.take()
 
@@ -53,17 +55,16 @@ class BroadcastListener:
             self._process.kill()
             self._process.wait()
 
-    def _wait_for(self, is_last, what):
-        for _ in self._lines_until(is_last, what):
-            pass
-
     def _lines_until(self, is_last, what):
-        """The complete lines logged from where we stopped reading, up to but
-        not including the first for which is_last() holds."""
+        """The lines logged from where we stopped reading, up to but not
+        including the first for which is_last() holds. Lines after that one
+        are kept for the next call."""
         deadline = time.monotonic() + self._timeout
         lines = []
         while True:
-            for line in self._read_new_lines():
+            self._read_new_lines()
+            while self._unread_lines:
+                line = self._unread_lines.popleft()
                 if is_last(line):
                     return lines
                 lines.append(line)
@@ -81,7 +82,7 @@ class BroadcastListener:
                 log.seek(self._offset)
                 data = log.read()
         except FileNotFoundError:
-            return []
+            return
         self._offset += len(data)
-        *complete, self._pending = (self._pending + data).split(b"\n")
-        return [line.decode("ascii") for line in complete]
+        *complete, self._partial_line = (self._partial_line + data).split(b"\n")
+        self._unread_lines.extend(line.decode("ascii") for line in complete)

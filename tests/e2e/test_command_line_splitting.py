@@ -1,6 +1,7 @@
 """The standard splitting rules, through exact command lines: which bytes
 end up as which argument shows in what the command does."""
 from e2e_case import E2ECase
+from wine_prefix import JAPANESE
 
 INSTALLS = "installs"
 REFRESHES = "refreshes"
@@ -60,6 +61,19 @@ class CommandLineSplittingTest(E2ECase):
                         self.assertTrue(copy.is_file(), f"{copy} is missing")
                         copy.unlink()
                     self.assertUnchanged(before, self.case)
+
+    def test_double_byte_character_before_a_quote(self):
+        # Under code page 932 the second byte of 表 is 0x5C, yet no backslash:
+        # it does not turn the quote after it into a literal one.
+        folder = self.make_folder(self.case / "表")
+        font, raw_folder = self.raw(self.plain_font, JAPANESE), self.raw(folder, JAPANESE)
+        for name, folder_argument in (("quote right after", b'"' + raw_folder + b'"'),
+                                      ("two backslashes, then the quote", b'"' + raw_folder + b'\\\\"')):
+            with self.subTest(name):
+                outcome = self.launch(b"fontctl.exe 1 " + font + b" " + folder_argument, locale=JAPANESE)
+                self.assertOutcome(outcome, b"0", broadcasts=1)
+                self.assertSameBytes(folder / "font.ttf", self.plain_font)
+                (folder / "font.ttf").unlink()
 
     def test_program_name_only_or_nothing_at_all(self):
         for line in (b"", b"fontctl.exe", b'"fontctl.exe"', b"fontctl.exe   \t ", b'"unclosed 1 10'):

@@ -52,16 +52,16 @@ class CommandTableTest(E2ECase):
         font = self.truetype(case / "font.ttf")
         folder = self.make_folder(case / "folder")
         cases = [
-            # args, stdout, broadcasts, installed
-            ((), b"", 0, False),  # no command at all
-            (("1",), b"1", 0, False),  # both paths empty: the source is missing
-            (("1", font), b"2", 0, False),  # no folder
-            (("2",), b"0", 1, False),  # an empty font path matches nothing
-            (("10", "extra", "arguments"), b"0", 1, False),
-            (("1", font, folder, "fourth", "fifth"), b"0", 1, True),
+            # name, args, stdout, broadcasts, installed
+            ("no command at all", (), b"", 0, False),
+            ("install without paths: the source is missing", ("1",), b"1", 0, False),
+            ("install without a folder", ("1", font), b"2", 0, False),
+            ("removal without a path: it matches nothing", ("2",), b"0", 1, False),
+            ("refresh with arguments after it", ("10", "extra", "arguments"), b"0", 1, False),
+            ("install with a fourth and fifth argument", ("1", font, folder, "fourth", "fifth"), b"0", 1, True),
         ]
-        for args, stdout, broadcasts, installed in cases:
-            with self.subTest(args=args):
+        for name, args, stdout, broadcasts, installed in cases:
+            with self.subTest(name):
                 copy = folder / "font.ttf"
                 copy.unlink(missing_ok=True)
                 before = self.snapshot(case)
@@ -79,13 +79,13 @@ class CommandTableTest(E2ECase):
         text = self.non_font(case / "notes.txt")
         folder = self.make_folder(case / "folder")
         cases = [
-            (("1", case / "missing.ttf", folder), b"1"),
-            (("1", font, case / "missing"), b"2"),
-            (("1", font, text), b"3"),
-            (("1", text, folder), b"4"),
-            (("2", text), b"1"),
+            ("missing source", ("1", case / "missing.ttf", folder), b"1"),
+            ("missing folder", ("1", font, case / "missing"), b"2"),
+            ("folder path names a file", ("1", font, text), b"3"),
+            ("no font in the file", ("1", text, folder), b"4"),
+            ("removal of a file never installed", ("2", text), b"1"),
         ]
-        for args, stdout in cases:
-            with self.subTest(args=args):
+        for name, args, stdout in cases:
+            with self.subTest(name):
                 outcome = self.fontctl(*args)
                 self.assertOutcome(outcome, stdout, broadcasts=0)

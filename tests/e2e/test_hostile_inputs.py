@@ -142,36 +142,46 @@ class HostileInputTest(E2ECase):
         font, folder = self.raw(self.font), self.raw(self.folder)
         copy = self.folder / "font.ttf"
         cases = [
-            # line, {locale: (stdout, broadcasts, may change)}
-            (b"fontctl.exe 10\x95", {SINGLE_BYTE: (b"0", 1, []), JAPANESE: (b"0", 1, [])}),
-            (b"fontctl.exe 1 " + font + b"\x95 " + folder, {SINGLE_BYTE: (b"1", 0, []), JAPANESE: (b"1", 0, [])}),
-            (b'fontctl.exe 1 "' + font + b'\x95" ' + folder, {SINGLE_BYTE: (b"1", 0, []), JAPANESE: (b"1", 0, [])}),
-            (b"fontctl.exe 1 " + font + b" " + folder + b"\x95",
+            # name, line, {locale: (stdout, broadcasts, may change)}
+            ("after the command", b"fontctl.exe 10\x95", {SINGLE_BYTE: (b"0", 1, []), JAPANESE: (b"0", 1, [])}),
+            ("before a space", b"fontctl.exe 1 " + font + b"\x95 " + folder,
+             {SINGLE_BYTE: (b"1", 0, []), JAPANESE: (b"1", 0, [])}),
+            ("before a closing quote", b'fontctl.exe 1 "' + font + b'\x95" ' + folder,
+             {SINGLE_BYTE: (b"1", 0, []), JAPANESE: (b"1", 0, [])}),
+            ("at the end of the folder path", b"fontctl.exe 1 " + font + b" " + folder + b"\x95",
              {SINGLE_BYTE: (b"2", 0, []), JAPANESE: (b"0", 1, [copy])}),
             # Under 932 this names the font file, which was never installed.
-            (b"fontctl.exe 2 " + font + b"\x95", {SINGLE_BYTE: (b"0", 1, []), JAPANESE: (b"1", 0, [])}),
+            ("at the end of the removal path", b"fontctl.exe 2 " + font + b"\x95",
+             {SINGLE_BYTE: (b"0", 1, []), JAPANESE: (b"1", 0, [])}),
         ]
-        for line, expected in cases:
+        for name, line, expected in cases:
             for locale, (stdout, broadcasts, may_change) in expected.items():
-                with self.subTest(line=line, locale=locale):
+                with self.subTest(name, locale=locale):
                     self.assertRun(line, stdout, broadcasts, may_change, locale=locale)
 
     def test_paths_of_backslashes_only(self):
         # Relative to the current drive, "\" is its root, an existing folder;
         # two or more backslashes start a network path that names nothing.
         font, folder = self.raw(self.font), self.raw(self.folder)
+
+        def backslashes(count):
+            return b"\\" * count
+
         cases = [
-            (b"1 \\ " + folder, b"3", 0),  # the file name is empty: the root is no file to copy
-            (b"1 \\\\ " + folder, b"1", 0),
-            (b"1 \\\\\\\\\\\\ " + folder, b"1", 0),
-            (b"1 " + font + b" \\", b"3", 0),  # the copy would be \\font.ttf, a network path
-            (b"1 " + font + b" \\\\", b"2", 0),
-            (b"1 " + font + b" \\\\\\\\\\\\\\\\", b"2", 0),
-            (b"1 \\ \\", b"3", 0),
-            (b"2 \\", b"0", 1),  # a search for a root matches no entry
-            (b"2 \\\\", b"0", 1),
-            (b"2 \\\\\\\\\\\\\\\\\\\\", b"0", 1),
+            # name, arguments, stdout, broadcasts
+            ("source: the root, whose file name is empty", b"1 " + backslashes(1) + b" " + folder, b"3", 0),
+            ("source: two", b"1 " + backslashes(2) + b" " + folder, b"1", 0),
+            ("source: six", b"1 " + backslashes(6) + b" " + folder, b"1", 0),
+            # The copy would be \\font.ttf, a network path.
+            ("folder: the root", b"1 " + font + b" " + backslashes(1), b"3", 0),
+            ("folder: two", b"1 " + font + b" " + backslashes(2), b"2", 0),
+            ("folder: eight", b"1 " + font + b" " + backslashes(8), b"2", 0),
+            ("source and folder: the root", b"1 " + backslashes(1) + b" " + backslashes(1), b"3", 0),
+            # A search for a root matches no entry.
+            ("removal: the root", b"2 " + backslashes(1), b"0", 1),
+            ("removal: two", b"2 " + backslashes(2), b"0", 1),
+            ("removal: ten", b"2 " + backslashes(10), b"0", 1),
         ]
-        for arguments, stdout, broadcasts in cases:
-            with self.subTest(arguments=arguments):
+        for name, arguments, stdout, broadcasts in cases:
+            with self.subTest(name):
                 self.assertRun(b"fontctl.exe " + arguments, stdout, broadcasts)
