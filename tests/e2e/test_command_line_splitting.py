@@ -3,9 +3,6 @@ end up as which argument shows in what the command does."""
 from e2e_case import E2ECase
 from wine_prefix import JAPANESE
 
-INSTALLS = "installs"
-REFRESHES = "refreshes"
-
 
 class CommandLineSplittingTest(E2ECase):
     def setUp(self):
