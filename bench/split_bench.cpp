@@ -16,7 +16,7 @@ void SplitCommandLine(benchmark::State& state)
     auto const codePage = static_cast<int>(state.range(1));
     fontctl::bench::UseCodePage(codePage);
     std::string const line = fontctl::bench::MakeCommandLine(size, codePage);
-    if (fontctl::SplitCommandLine(line).size() != 3) {
+    if (fontctl::SplitCommandLine(line).count != 3) {
         state.SkipWithError("the command line does not split into its three arguments");
     }
     for (auto _ : state) {

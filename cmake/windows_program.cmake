@@ -22,7 +22,8 @@ elseif(MINGW)
     # Reproducible and self-contained: no build paths or link time stamp in
     # the binary, the C++ runtime and libgcc linked in, symbols stripped.
     set(prefix_map "-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.")
-    target_compile_options(fontctl PRIVATE ${prefix_map} -ffunction-sections -fdata-sections)
+    target_compile_options(fontctl PRIVATE ${prefix_map} -ffunction-sections -fdata-sections
+        -fno-exceptions -fno-rtti)
     target_compile_options(fontctl_core PRIVATE ${prefix_map} -ffunction-sections -fdata-sections)
     target_link_options(fontctl PRIVATE
         -static -s

@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 
 #include <cstddef>
+#include <cstring>
 
 namespace fontctl {
 namespace {
@@ -24,9 +25,10 @@ std::size_t SkipProgramName(std::string_view commandLine)
     return separator == std::string_view::npos ? commandLine.size() : separator;
 }
 
-// Reads one argument starting at `pos` (which holds no separator) and returns
-// the position after it.
-std::size_t ReadArgument(std::string_view commandLine, std::size_t pos, std::string& argument)
+// Reads one argument starting at `pos` (which holds no separator) into `out`
+// and returns the position after it. An argument never holds more bytes than
+// it was read from.
+std::size_t ReadArgument(std::string_view commandLine, std::size_t pos, char*& out)
 {
     std::size_t const end = commandLine.size();
     bool inQuotes = false;
@@ -39,21 +41,19 @@ std::size_t ReadArgument(std::string_view commandLine, std::size_t pos, std::str
             std::size_t const runEnd = commandLine.find_first_not_of('\\', pos);
             std::size_t const afterRun = runEnd == std::string_view::npos ? end : runEnd;
             std::size_t const count = afterRun - pos;
-            if (afterRun < end && commandLine[afterRun] == '"') {
-                argument.append(count / 2, '\\');
-                if (count % 2 == 1) {
-                    argument.push_back('"');
-                    pos = afterRun + 1;
-                } else {
-                    pos = afterRun;  // the quote toggles on the next turn
-                }
-            } else {
-                argument.append(count, '\\');
-                pos = afterRun;
+            bool const beforeQuote = afterRun < end && commandLine[afterRun] == '"';
+            std::size_t const kept = beforeQuote ? count / 2 : count;
+            std::memset(out, '\\', kept);
+            out += kept;
+            pos = afterRun;
+            if (beforeQuote && count % 2 == 1) {
+                *out++ = '"';
+                ++pos;
             }
+            // After an even run the quote toggles on the next turn.
         } else if (c == '"') {
             if (inQuotes && pos + 1 < end && commandLine[pos + 1] == '"') {
-                argument.push_back('"');
+                *out++ = '"';
                 pos += 2;
             } else {
                 inQuotes = !inQuotes;
@@ -62,10 +62,11 @@ std::size_t ReadArgument(std::string_view commandLine, std::size_t pos, std::str
         } else if (platform::IsDBCSLeadByte(static_cast<unsigned char>(c)) && pos + 1 < end) {
             // The trail byte belongs to the character: never a quote, a
             // backslash or a separator.
-            argument.append(commandLine.substr(pos, 2));
+            *out++ = c;
+            *out++ = commandLine[pos + 1];
             pos += 2;
         } else {
-            argument.push_back(c);
+            *out++ = c;
             ++pos;
         }
     }
@@ -74,9 +75,13 @@ std::size_t ReadArgument(std::string_view commandLine, std::size_t pos, std::str
 
 }  // namespace
 
-std::vector<std::string> SplitCommandLine(std::string_view commandLine)
+CommandArguments SplitCommandLine(std::string_view commandLine)
 {
-    std::vector<std::string> arguments;
+    // Each argument is no longer than the bytes it was read from, and each
+    // but the first follows a separator that its predecessor's NUL can stand
+    // for: the line's length plus one byte always suffices.
+    CommandArguments arguments {AllocateBytes(commandLine.size() + 1), 0};
+    char* out = arguments.bytes.get();
     std::size_t pos = SkipProgramName(commandLine);
     for (;;) {
         while (pos < commandLine.size() && IsArgumentSeparator(commandLine[pos])) {
@@ -85,10 +90,23 @@ std::vector<std::string> SplitCommandLine(std::string_view commandLine)
         if (pos == commandLine.size()) {
             break;
         }
-        std::string& argument = arguments.emplace_back();
-        pos = ReadArgument(commandLine, pos, argument);
+        pos = ReadArgument(commandLine, pos, out);
+        *out++ = '\0';
+        ++arguments.count;
     }
     return arguments;
+}
+
+char const* ArgumentAt(CommandArguments const& arguments, std::size_t position)
+{
+    if (position > arguments.count) {
+        return "";
+    }
+    char const* argument = arguments.bytes.get();
+    for (std::size_t skipped = 1; skipped < position; ++skipped) {
+        argument += std::strlen(argument) + 1;
+    }
+    return argument;
 }
 
 }  // namespace fontctl

@@ -7,26 +7,13 @@
 #include "fonts/uninstall_font.h"
 #include "platform/platform.h"
 
-#include <cstddef>
 #include <cstdint>
-#include <string>
-#include <vector>
 
 namespace fontctl {
-namespace {
-
-// A position the command line does not hold counts as an empty string.
-std::string const& ArgumentAt(std::vector<std::string> const& arguments, std::size_t position)
-{
-    static std::string const missing;
-    return position <= arguments.size() ? arguments[position - 1] : missing;
-}
-
-}  // namespace
 
 int RunCommandLine(std::string_view commandLine)
 {
-    std::vector<std::string> const arguments = SplitCommandLine(commandLine);
+    CommandArguments const arguments = SplitCommandLine(commandLine);
     switch (ReadCommandCode(ArgumentAt(arguments, 1))) {
     case 1:
     case 4:

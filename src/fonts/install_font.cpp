@@ -1,8 +1,10 @@
 #include "fonts/install_font.h"
 
+#include "platform/byte_buffer.h"
 #include "platform/platform.h"
 
 #include <cstddef>
+#include <cstring>
 
 namespace fontctl {
 
@@ -23,28 +25,34 @@ std::string_view FileNameOf(std::string_view sourcePath)
             ++pos;
         }
     }
-    return sourcePath.substr(nameStart);
+    return {sourcePath.data() + nameStart, sourcePath.size() - nameStart};
 }
 
-InstallResult InstallFont(std::string const& sourcePath, std::string const& folderPath)
+InstallResult InstallFont(char const* sourcePath, char const* folderPath)
 {
-    if (sourcePath.empty() || platform::PathFileExistsA(sourcePath.c_str()) == 0) {
+    if (*sourcePath == '\0' || platform::PathFileExistsA(sourcePath) == 0) {
         return InstallResult::SourceMissing;
     }
-    if (folderPath.empty() || platform::PathFileExistsA(folderPath.c_str()) == 0) {
+    if (*folderPath == '\0' || platform::PathFileExistsA(folderPath) == 0) {
         return InstallResult::FolderMissing;
     }
 
+    // The destination: the folder path as given, one backslash, the file name.
+    std::size_t const folderLength = std::strlen(folderPath);
     std::string_view const fileName = FileNameOf(sourcePath);
-    std::string destinationPath;
-    destinationPath.reserve(folderPath.size() + 1 + fileName.size());
-    destinationPath.append(folderPath).append(1, '\\').append(fileName);
+    ByteBuffer const destinationPath = AllocateBytes(folderLength + 1 + fileName.size() + 1);
+    char* out = destinationPath.get();
+    std::memcpy(out, folderPath, folderLength);
+    out += folderLength;
+    *out++ = '\\';
+    std::memcpy(out, fileName.data(), fileName.size());
+    out[fileName.size()] = '\0';
 
-    if (platform::CopyFileA(sourcePath.c_str(), destinationPath.c_str(), 0) == 0) {
+    if (platform::CopyFileA(sourcePath, destinationPath.get(), 0) == 0) {
         return InstallResult::CopyFailed;
     }
     // The font table gets the copy in the folder, never the source.
-    if (platform::AddFontResourceA(destinationPath.c_str()) <= 0) {
+    if (platform::AddFontResourceA(destinationPath.get()) <= 0) {
         return InstallResult::AddFailed;
     }
     platform::NotifyFontChange();

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 namespace fontctl {
@@ -25,6 +24,6 @@ std::string_view FileNameOf(std::string_view sourcePath);
 // Copies `sourcePath` to `folderPath` + '\' + its file name, replacing a file
 // of that name, adds the copy to the font table and broadcasts the font
 // change. Stops at the first failing step with its code.
-InstallResult InstallFont(std::string const& sourcePath, std::string const& folderPath);
+InstallResult InstallFont(char const* sourcePath, char const* folderPath);
 
 }  // namespace fontctl

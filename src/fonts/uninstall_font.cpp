@@ -33,13 +33,13 @@ bool AnyEntryMatches(char const* path)
 
 }  // namespace
 
-UninstallResult UninstallFont(std::string const& fontPath)
+UninstallResult UninstallFont(char const* fontPath)
 {
-    if (AnyEntryMatches(fontPath.c_str())) {
-        if (platform::RemoveFontResourceA(fontPath.c_str()) == 0) {
+    if (AnyEntryMatches(fontPath)) {
+        if (platform::RemoveFontResourceA(fontPath) == 0) {
             return UninstallResult::RemoveFailed;
         }
-        if (platform::DeleteFileA(fontPath.c_str()) == 0) {
+        if (platform::DeleteFileA(fontPath) == 0) {
             return UninstallResult::DeleteFailed;
         }
     }

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 namespace fontctl {
 
@@ -16,6 +15,6 @@ enum class UninstallResult : std::int32_t {
 // A path that matches no directory entry counts as already removed: it is
 // broadcast and succeeds. Otherwise the font table and the deletion are both
 // given `fontPath` itself, never a name that the search matched.
-UninstallResult UninstallFont(std::string const& fontPath);
+UninstallResult UninstallFont(char const* fontPath);
 
 }  // namespace fontctl

@@ -6,9 +6,11 @@
 //   gives the same arguments back.
 #include "cli/command_line.h"
 
+#include "argument_list.h"
 #include "fuzz_input.h"
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -74,8 +76,13 @@ void AppendQuoted(std::string& line, std::string_view argument, bool last)
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size)
 {
     using fontctl::fuzz::Require;
-    std::string_view const line = fontctl::fuzz::TakeInput(data, size);
-    std::vector<std::string> const arguments = fontctl::SplitCommandLine(line);
+    // A Windows command line is a NUL-terminated string, so it holds no NUL
+    // byte. The line is copied into a buffer of its exact size, so that a read
+    // past its end is an AddressSanitizer finding.
+    std::string_view const input = fontctl::fuzz::TakeInput(data, size);
+    std::vector<char> const bytes(input.begin(), std::find(input.begin(), input.end(), '\0'));
+    std::string_view const line(bytes.data(), bytes.size());
+    std::vector<std::string> const arguments = fontctl::SplitToList(line);
 
     std::size_t yielded = 0;
     for (auto const& argument : arguments) {
@@ -89,6 +96,6 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
         requoted += ' ';
         AppendQuoted(requoted, arguments[i], i + 1 == arguments.size());
     }
-    Require(fontctl::SplitCommandLine(requoted) == arguments, "quoting the arguments again splits them back");
+    Require(fontctl::SplitToList(requoted) == arguments, "quoting the arguments again splits them back");
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "cli/command_line.h"
 
+#include "argument_list.h"
 #include "fake_platform.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +23,7 @@ void ExpectSplits(fake::CodePage codePage, std::vector<SplitCase> const& cases)
     fake::Reset();
     fake::Fake().codePage = codePage;
     for (auto const& [commandLine, expected] : cases) {
-        EXPECT_EQ(SplitCommandLine(commandLine), expected) << "command line: " << commandLine;
+        EXPECT_EQ(SplitToList(commandLine), expected) << "command line: " << commandLine;
     }
 }
 
@@ -94,7 +95,7 @@ TEST(SplitCommandLine, ReadsNoFurtherThanTheTextItWasGiven)
     fake::Reset();
     fake::Fake().codePage = fake::CodePage::Japanese932;
     std::string const commandLine = "x 1 \x95Z";
-    EXPECT_EQ(SplitCommandLine(std::string_view(commandLine).substr(0, commandLine.size() - 1)),
+    EXPECT_EQ(SplitToList(std::string_view(commandLine).substr(0, commandLine.size() - 1)),
         (Arguments {"1", "\x95"}));
 }
 

@@ -138,7 +138,7 @@ TEST_F(InstallFontTest, BuildsTheDestinationFromTheFolderABackslashAndTheFileNam
         fake::Reset();
         Platform().codePage = codePage;
         GivenExisting({sourcePath, folderPath});
-        EXPECT_EQ(InstallFont(sourcePath, folderPath), InstallResult::Success) << sourcePath;
+        EXPECT_EQ(InstallFont(sourcePath.c_str(), folderPath.c_str()), InstallResult::Success) << sourcePath;
         ASSERT_EQ(Platform().calls.size(), 5U) << sourcePath;
         EXPECT_EQ(Platform().calls[2], "CopyFileA(" + sourcePath + ", " + destinationPath + ", 0)");
         EXPECT_EQ(Platform().calls[3], "AddFontResourceA(" + destinationPath + ")");

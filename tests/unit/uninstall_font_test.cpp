@@ -52,7 +52,7 @@ TEST(UninstallFont, TestsRemovesDeletesAndBroadcastsStoppingAtTheFirstFailure)
         }
         fake::Fake().removeFontResourceResult = c.removeResult;
         fake::Fake().deleteFileResult = c.deleteResult;
-        EXPECT_EQ(UninstallFont(c.fontPath), c.expected) << c.name;
+        EXPECT_EQ(UninstallFont(c.fontPath.c_str()), c.expected) << c.name;
         EXPECT_EQ(fake::Fake().calls, c.calls) << c.name;
         EXPECT_EQ(fake::Fake().openSearches, 0) << c.name;
     }
