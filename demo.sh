@@ -23,7 +23,9 @@ wine wineboot -i >/dev/null 2>&1
 wineserver -w
 
 mkdir "$work/fonts"
-/usr/bin/python3 scripts/make_font.py "$work/FontctlDemo.ttf" "Fontctl Demo"
+# The end-to-end tests' font maker: a small TrueType font of a family of its own.
+PYTHONPATH=tests/e2e /usr/bin/python3 -c \
+    'import sys, font_files; font_files.write_truetype(sys.argv[1])' "$work/FontctlDemo.ttf"
 # Wine shows the Unix file system as drive Z:.
 font="Z:${work//\//\\}\\FontctlDemo.ttf"
 folder="Z:${work//\//\\}\\fonts"
