@@ -4,7 +4,7 @@
 # the floor program under Wine (wall time, peak memory, size). Installs what
 # it needs from Debian's packages first. Not a test: it never fails on a
 # figure, only when something cannot be measured.
-# Usage: bench/run.sh [ROUNDS]   (ROUNDS of the whole-process timing, default 30)
+# Usage: bench/run.sh [ROUNDS]   (ROUNDS of the whole-process timing, default 20)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,4 +20,4 @@ cmake -S . -B build/bench-win -G Ninja \
 cmake --build build/bench-win
 
 bench/parsers.sh build/bench-native
-bench/whole_process.sh build/bench-win/fontctl.exe build/bench-win/bench/fontctl_floor.exe "${1:-30}"
+bench/whole_process.sh build/bench-win/fontctl.exe build/bench-win/bench/fontctl_floor.exe "${1:-20}"

@@ -11,6 +11,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 # Short rounds: the order swaps often, so a burst of load elsewhere on the
 # machine falls on both programs alike.
 runs_per_round=5 memory_runs=30
+# Wine finishes tearing a process down after its parent has seen it exit; a
+# run started in that time takes 25 to 100 ms instead of a steady 25. An
+# untimed pause before each run measures a start on a settled system, as a
+# setup program's single call meets it.
+settle=0.2
 
 work=$(mktemp -d /tmp/fontctl-bench.XXXXXX)
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -64,7 +69,7 @@ for command in refresh install; do
         done
         # A run that fails is reported; its round is run again once.
         for attempt in 1 2; do
-            if hyperfine -N --style none --warmup 1 --runs "$runs_per_round" \
+            if hyperfine -N --style none --warmup 1 --runs "$runs_per_round" --prepare "sleep $settle" \
                 --export-json "$work/time-$command-$round.json" "${args[@]}" >/dev/null 2>"$work/hyperfine.log"; then
                 break
             fi
