@@ -29,22 +29,22 @@ class E2ECase(unittest.TestCase):
         return path
 
     @staticmethod
-    def truetype(path):
+    def _written(path, write):
         path.parent.mkdir(parents=True, exist_ok=True)
-        font_files.write_truetype(path)
+        write(path)
         return path
 
-    @staticmethod
-    def collection(path):
-        path.parent.mkdir(parents=True, exist_ok=True)
-        font_files.write_collection(path)
-        return path
+    @classmethod
+    def truetype(cls, path):
+        return cls._written(path, font_files.write_truetype)
 
-    @staticmethod
-    def non_font(path):
-        path.parent.mkdir(parents=True, exist_ok=True)
-        font_files.write_non_font(path)
-        return path
+    @classmethod
+    def collection(cls, path):
+        return cls._written(path, font_files.write_collection)
+
+    @classmethod
+    def non_font(cls, path):
+        return cls._written(path, font_files.write_non_font)
 
     @staticmethod
     def win(path):
