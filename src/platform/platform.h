@@ -15,31 +15,31 @@ inline SearchHandle const InvalidSearchHandle
     = reinterpret_cast<SearchHandle>(static_cast<std::intptr_t>(-1));
 
 // The raw command line of the process, in the ANSI code page.
-const char* GetCommandLineA();
+char const* GetCommandLineA();
 
 // Whether the byte is a lead byte of a double-byte character in the ANSI code
 // page. Always false under single-byte code pages and UTF-8.
 bool IsDBCSLeadByte(unsigned char byte);
 
 // Non-zero when a file or folder exists at the path.
-int PathFileExistsA(const char* path);
+int PathFileExistsA(char const* path);
 
 // Non-zero when the file was copied; failIfExists 0 overwrites the target.
-int CopyFileA(const char* existingPath, const char* newPath, int failIfExists);
+int CopyFileA(char const* existingPath, char const* newPath, int failIfExists);
 
 // The number of fonts added to the system font table from the file.
-int AddFontResourceA(const char* path);
+int AddFontResourceA(char const* path);
 
 // Non-zero when the fonts of that file were taken out of the font table.
-int RemoveFontResourceA(const char* path);
+int RemoveFontResourceA(char const* path);
 
 // Non-zero when the file was deleted.
-int DeleteFileA(const char* path);
+int DeleteFileA(char const* path);
 
 // A search handle when at least one directory entry matches the path (with
 // '*' and '?' as wildcards in its last component), InvalidSearchHandle when
 // none does. The find record is kept inside the platform layer.
-SearchHandle FindFirstFileA(const char* path);
+SearchHandle FindFirstFileA(char const* path);
 
 // Closes a handle that FindFirstFileA returned.
 void FindClose(SearchHandle search);

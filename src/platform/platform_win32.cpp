@@ -8,7 +8,7 @@
 
 namespace fontctl::platform {
 
-const char* GetCommandLineA()
+char const* GetCommandLineA()
 {
     return ::GetCommandLineA();
 }
@@ -18,32 +18,32 @@ bool IsDBCSLeadByte(unsigned char byte)
     return ::IsDBCSLeadByte(byte) != FALSE;
 }
 
-int PathFileExistsA(const char* path)
+int PathFileExistsA(char const* path)
 {
     return ::PathFileExistsA(path);
 }
 
-int CopyFileA(const char* existingPath, const char* newPath, int failIfExists)
+int CopyFileA(char const* existingPath, char const* newPath, int failIfExists)
 {
     return ::CopyFileA(existingPath, newPath, failIfExists);
 }
 
-int AddFontResourceA(const char* path)
+int AddFontResourceA(char const* path)
 {
     return ::AddFontResourceA(path);
 }
 
-int RemoveFontResourceA(const char* path)
+int RemoveFontResourceA(char const* path)
 {
     return ::RemoveFontResourceA(path);
 }
 
-int DeleteFileA(const char* path)
+int DeleteFileA(char const* path)
 {
     return ::DeleteFileA(path);
 }
 
-SearchHandle FindFirstFileA(const char* path)
+SearchHandle FindFirstFileA(char const* path)
 {
     // The record is filled by the search but never read: only whether
     // something matched matters to the caller.

@@ -44,7 +44,7 @@ SearchHandle const OpenSearch = reinterpret_cast<SearchHandle>(static_cast<std::
 
 }  // namespace
 
-const char* GetCommandLineA()
+char const* GetCommandLineA()
 {
     return F().commandLine.c_str();
 }
@@ -55,37 +55,37 @@ bool IsDBCSLeadByte(unsigned char byte)
         && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
 }
 
-int PathFileExistsA(const char* path)
+int PathFileExistsA(char const* path)
 {
     Record("PathFileExistsA", {path});
     return F().existingPaths.count(path) != 0 ? 1 : 0;
 }
 
-int CopyFileA(const char* existingPath, const char* newPath, int failIfExists)
+int CopyFileA(char const* existingPath, char const* newPath, int failIfExists)
 {
     Record("CopyFileA", {existingPath, newPath, std::to_string(failIfExists)});
     return F().copyFileResult;
 }
 
-int AddFontResourceA(const char* path)
+int AddFontResourceA(char const* path)
 {
     Record("AddFontResourceA", {path});
     return F().addFontResourceResult;
 }
 
-int RemoveFontResourceA(const char* path)
+int RemoveFontResourceA(char const* path)
 {
     Record("RemoveFontResourceA", {path});
     return F().removeFontResourceResult;
 }
 
-int DeleteFileA(const char* path)
+int DeleteFileA(char const* path)
 {
     Record("DeleteFileA", {path});
     return F().deleteFileResult;
 }
 
-SearchHandle FindFirstFileA(const char* path)
+SearchHandle FindFirstFileA(char const* path)
 {
     Record("FindFirstFileA", {path});
     if (F().existingPaths.count(path) == 0) {
