@@ -18,16 +18,22 @@ struct Outcome {
     Calls calls;
 };
 
-// Runs one command line against the fake, in which `existing` paths exist
+// Runs one command line against the fake as the test has scripted it.
+Outcome RunScripted(std::string const& commandLine)
+{
+    testing::internal::CaptureStdout();
+    int const exitStatus = RunCommandLine(commandLine);
+    std::string output = testing::internal::GetCapturedStdout();
+    return {exitStatus, output, fake::Fake().calls};
+}
+
+// Runs one command line against a fresh fake, in which `existing` paths exist
 // and every other operation succeeds.
 Outcome RunWith(std::string const& commandLine, std::vector<std::string> const& existing = {})
 {
     fake::Reset();
     fake::Fake().existingPaths.insert(existing.begin(), existing.end());
-    testing::internal::CaptureStdout();
-    int const exitStatus = RunCommandLine(commandLine);
-    std::string output = testing::internal::GetCapturedStdout();
-    return {exitStatus, output, fake::Fake().calls};
+    return RunScripted(commandLine);
 }
 
 Calls const SuccessfulInstall = {
@@ -87,9 +93,9 @@ TEST(CommandTable, RemoveRunsUninstallFontOnceWithThePathAndWritesItsCode)
     fake::Reset();
     fake::Fake().existingPaths.insert("C:\\a.ttf");
     fake::Fake().deleteFileResult = 0;
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(RunCommandLine("fontctl 2 C:\\a.ttf"), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "2");
+    Outcome const notDeleted = RunScripted("fontctl 2 C:\\a.ttf");
+    EXPECT_EQ(notDeleted.exitStatus, 0);
+    EXPECT_EQ(notDeleted.output, "2");
 
     Outcome const noPath = RunWith("fontctl 2");
     EXPECT_EQ(noPath.output, "0");
