@@ -12,6 +12,9 @@ exe=$PWD/build/win/fontctl.exe
 
 work=$(mktemp -d)
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Every Wine start goes through wine_start.py, which starts a program again
+# when Wine itself failed to start it.
+wine_start() { /usr/bin/python3 scripts/wine_start.py "$@"; }
 cleanup() {
     wineserver -k 2>/dev/null || true
     rm -rf "$work"
@@ -19,7 +22,7 @@ cleanup() {
 trap cleanup EXIT
 
 echo "== creating a throwaway Wine prefix"
-wine wineboot -i >/dev/null 2>&1
+wine_start wine wineboot -i >/dev/null 2>&1
 wineserver -w
 
 mkdir "$work/fonts"
@@ -33,7 +36,11 @@ folder="Z:${work//\//\\}\\fonts"
 run() {
     echo "\$ fontctl.exe $*"
     local code status=0
-    code=$(wine "$exe" "$@" 2>/dev/null) || status=$?
+    code=$(wine_start wine "$exe" "$@" 2>"$work/stderr") || status=$?
+    if ((status == 125)); then  # Wine itself failed, so fontctl.exe never ran
+        cat "$work/stderr" >&2
+        exit 1
+    fi
     echo "result code: $code (exit status $status)"
 }
 

@@ -11,8 +11,8 @@ again: the program never ran. Any other status or text is the program's and
 is returned as it is. "wine client error:" (the connection to the wineserver
 broke) and running out of tries are Wine's failures and raise WineStartError.
 
-As a module: run() for a command that runs to its end, and start_failed() /
-WineStartError for a caller that starts a long-running program itself.
+As a module: run() for a command that runs to its end, and with_retries()
+for a caller that starts a long-running program itself.
 
 As a command, for shell scripts:
     wine_start.py COMMAND [ARGUMENT...]
@@ -49,8 +49,11 @@ class WineStartError(RuntimeError):
         self.command = list(command)
         self.said = said
         self.tries = tries
+        shown = " ".join(map(str, command))
+        if len(shown) > 300:
+            shown = shown[:300] + "..."
         lines = said.decode(errors="replace").strip()
-        super().__init__(f"Wine could not start the program ({tries} tries): {' '.join(map(str, command))}\n"
+        super().__init__(f"Wine could not start the program ({tries} {'try' if tries == 1 else 'tries'}): {shown}\n"
                          f"Wine said:\n{lines}")
 
 
@@ -94,12 +97,34 @@ def note_retry(command, said):
     print(f"wine_start: Wine failed to start {program} ({message}); starting it again", file=sys.stderr, flush=True)
 
 
-def run(command, *, env=None, cwd=None, stdin=subprocess.DEVNULL, stdout=None, timeout=None):
-    """Runs the command to its end, starting it again (up to TRIES starts in
-    all) while Wine fails to start it. Returns the last start's Finished;
-    raises WineStartError when Wine never started it or broke down."""
+def with_retries(command, start_once, retry=True):
+    """Calls start_once() (which starts the command once and returns what
+    the caller wants and the standard error it wrote) again while Wine fails
+    to start the command, up to TRIES starts in all. Returns the last result
+    and the number of starts; raises WineStartError when Wine never started
+    the command or broke down.
+
+    retry=False is for a command that starts programs of its own inside Wine
+    and does other work besides (a batch script, an installer): a failed
+    inner start shows the same message, but the command itself ran, so it
+    is reported and never started again."""
+    tries = TRIES if retry else 1
+    for attempt in range(1, tries + 1):
+        result, said = start_once()
+        if start_failed(said) and attempt < tries:
+            note_retry(command, said)
+            continue
+        check_wine(command, said, attempt)
+        return result, attempt
+    raise AssertionError("unreachable: the last try returns or raises")
+
+
+def run(command, *, env=None, cwd=None, stdin=subprocess.DEVNULL, stdout=None, timeout=None, retry=True):
+    """Runs the command to its end through with_retries() and returns the
+    last start's Finished."""
     env = wine_environment(env)
-    for tries in range(1, TRIES + 1):
+
+    def start_once():
         with tempfile.TemporaryFile() as stderr:
             process = subprocess.Popen(command, env=env, cwd=cwd, stdin=stdin, stdout=stdout, stderr=stderr)
             try:
@@ -110,12 +135,10 @@ def run(command, *, env=None, cwd=None, stdin=subprocess.DEVNULL, stdout=None, t
                 raise
             stderr.seek(0)
             said = stderr.read()
-        if start_failed(said) and tries < TRIES:
-            note_retry(command, said)
-            continue
-        check_wine(command, said, tries)
-        return Finished(status, said, tries)
-    raise AssertionError("unreachable: the last try returns or raises")
+        return (status, said), said
+
+    (status, said), tries = with_retries(command, start_once, retry)
+    return Finished(status, said, tries)
 
 
 def main(argv):

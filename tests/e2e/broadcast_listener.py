@@ -10,7 +10,16 @@ import itertools
 import subprocess
 import time
 
+import wine_start
 from wine_prefix import windows_path
+
+
+class ListenerEnded(RuntimeError):
+    """The listener process ended while we waited for a line of its log."""
+
+    def __init__(self, status, said, what):
+        self.said = said
+        super().__init__(f"the listener ended ({status}) before {what}: {said.decode(errors='replace')}")
 
 
 class BroadcastListener:
@@ -24,28 +33,44 @@ class BroadcastListener:
         self._partial_line = b""
         self._unread_lines = collections.deque()
         self._offset = 0
-        with open(stderr_path, "wb") as stderr:
-            self._process = subprocess.Popen(
-                ["wine", listener_exe, windows_path(log_path)],
-                env=prefix.env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=stderr)
-        self._lines_until(lambda line: line == "ready", "the listener's window")
+        self._in_step = True
+        command = ["wine", listener_exe, windows_path(log_path)]
+        self._process = None
+        ended, _ = wine_start.with_retries(command, lambda: self._start(command))
+        if ended:
+            raise ended
         # Whatever Wine itself posted while starting belongs to no command.
         self.take()
 
     def take(self):
         """The (wParam, lParam) of every WM_FONTCHANGE logged since the last call."""
         number = next(self._fences)
-        subprocess.run(["wine", self._fence_exe, str(number)], env=self._prefix.env(),
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                       timeout=self._timeout, check=True)
+        # Until this fence is seen, the log is not in step with the commands:
+        # should the fence fail, the broadcasts before it must not be counted
+        # for the next command.
+        self._in_step = False
+        finished = wine_start.run(["wine", self._fence_exe, str(number)], env=self._prefix.env(),
+                                  stdout=subprocess.DEVNULL, timeout=self._timeout)
+        if finished.status != 0:
+            raise RuntimeError(f"the fence helper failed ({finished.status}): "
+                               f"{finished.stderr.decode(errors='replace')}")
         broadcasts = []
         fence = f"fence {number} 0"
         for line in self._lines_until(lambda line: line == fence, f"fence {number}"):
             kind, wparam, lparam = line.split(" ")
+            if kind == "fence":
+                continue  # an earlier fence, whose wait was cut short
             if kind != "fontchange":
                 raise RuntimeError(f"unexpected line in the listener's log: {line!r}")
             broadcasts.append((int(wparam), int(lparam)))
+        self._in_step = True
         return tuple(broadcasts)
+
+    def get_in_step(self):
+        """Before a command runs: drops whatever an earlier command left in
+        the log because its fence failed."""
+        if not self._in_step:
+            self.take()
 
     def stop(self):
         """Waits for the listener to end; stopping the Wine server ends it."""
@@ -54,6 +79,23 @@ class BroadcastListener:
         except subprocess.TimeoutExpired:
             self._process.kill()
             self._process.wait()
+
+    def _start(self, command):
+        """Starts the listener and waits for its window. Returns None and
+        nothing, or, when the listener ended first, that error and what it
+        wrote to standard error."""
+        # A new start begins a new log.
+        self._partial_line = b""
+        self._unread_lines.clear()
+        self._offset = 0
+        with open(self._stderr_path, "wb") as stderr:
+            self._process = subprocess.Popen(command, env=wine_start.wine_environment(self._prefix.env()),
+                                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=stderr)
+        try:
+            self._lines_until(lambda line: line == "ready", "the listener's window")
+        except ListenerEnded as ended:
+            return ended, ended.said
+        return None, b""
 
     def _lines_until(self, is_last, what):
         """The lines logged from where we stopped reading, up to but not
@@ -70,8 +112,7 @@ class BroadcastListener:
                 lines.append(line)
             if self._process.poll() is not None:
                 with open(self._stderr_path, "rb") as stderr:
-                    said = stderr.read().decode(errors="replace")
-                raise RuntimeError(f"the listener ended ({self._process.returncode}) before {what}: {said}")
+                    raise ListenerEnded(self._process.returncode, stderr.read(), what)
             if time.monotonic() > deadline:
                 raise RuntimeError(f"{what} never reached the listener")
             time.sleep(0.005)

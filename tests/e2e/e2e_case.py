@@ -59,12 +59,17 @@ class E2ECase(unittest.TestCase):
 
     def fontctl(self, *args, cwd=None, locale=SINGLE_BYTE, **options):
         """Runs `wine fontctl.exe ARGS`; Path arguments become Windows paths."""
+        return self.wine(self.session.fontctl_exe, *args, cwd=cwd, locale=locale, **options)
+
+    def wine(self, program, *args, cwd=None, locale=SINGLE_BYTE, **options):
+        """Runs `wine PROGRAM ARGS`; Path arguments become Windows paths."""
         args = [self.win(arg) if isinstance(arg, Path) else arg for arg in args]
-        return self.session.runner.run(args, cwd or self.sandbox, locale, **options)
+        return self.session.runner.run(program, args, cwd or self.sandbox, locale, **options)
 
     def launch(self, command_line, cwd=None, locale=SINGLE_BYTE, stdout="inherit"):
         """Runs fontctl.exe with these exact command-line bytes."""
-        return self.session.runner.launch(command_line, cwd or self.sandbox, locale, stdout)
+        return self.session.runner.launch(self.session.fontctl_exe, command_line, cwd or self.sandbox, locale,
+                                          stdout)
 
     # Checks ----------------------------------------------------------------
 

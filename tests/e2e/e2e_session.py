@@ -6,6 +6,7 @@ import shutil
 import stat
 import tempfile
 
+import wine_start
 from broadcast_listener import BroadcastListener
 from fontctl_runner import FontctlRunner
 from japanese_locale import build_japanese_locale
@@ -14,14 +15,15 @@ from x_server import XServer
 
 
 class E2ESession:
-    def __init__(self, fontctl_exe, helpers_dir):
-        self._fontctl_exe = os.path.abspath(fontctl_exe)
-        self._helpers_dir = os.path.abspath(helpers_dir)
+    def __init__(self, build_dir):
+        build_dir = os.path.abspath(build_dir)
+        self.fontctl_exe = os.path.join(build_dir, "fontctl.exe")
+        self._helpers_dir = os.path.join(build_dir, "tests", "e2e", "helpers")
         self.work = None
         self.cases_dir = None
         self.runner = None
+        self.prefix = None
         self._x_server = None
-        self._prefix = None
         self._listener = None
 
     def __enter__(self):
@@ -35,7 +37,7 @@ class E2ESession:
     def __exit__(self, *exc_info):
         # Each step runs even when an earlier one failed.
         steps = [
-            self._prefix and self._prefix.stop,
+            self.prefix and self.prefix.stop,
             self._listener and self._listener.stop,
             self._x_server and self._x_server.stop,
             self.work and (lambda: _remove_tree(self.work)),
@@ -46,6 +48,7 @@ class E2ESession:
                     step()
                 except Exception as error:  # noqa: BLE001 - report and go on tearing down
                     print(f"teardown: {error}")
+        print(f"Wine start-up failures met and started again: {wine_start.retried_starts}")
         return False
 
     def _start(self):
@@ -57,13 +60,12 @@ class E2ESession:
         locale_dir = os.path.join(self.work, "locales")
         build_japanese_locale(locale_dir)
         self._x_server = XServer(os.path.join(self.work, "xvfb.log"))
-        self._prefix = WinePrefix(os.path.join(self.work, "prefix"), self._x_server.display, locale_dir)
-        self._prefix.create(os.path.join(self.work, "wine.log"))
+        self.prefix = WinePrefix(os.path.join(self.work, "prefix"), self._x_server.display, locale_dir)
+        self.prefix.create(os.path.join(self.work, "wine.log"))
         self._listener = BroadcastListener(
-            self._prefix, self._helper("e2e_listener.exe"), self._helper("e2e_fence.exe"),
+            self.prefix, self._helper("e2e_listener.exe"), self._helper("e2e_fence.exe"),
             os.path.join(self.work, "broadcasts.log"), os.path.join(self.work, "listener.err"))
-        self.runner = FontctlRunner(self._prefix, self._listener, self._fontctl_exe,
-                                    self._helper("e2e_launcher.exe"), scratch)
+        self.runner = FontctlRunner(self.prefix, self._listener, self._helper("e2e_launcher.exe"), scratch)
 
     def _helper(self, name):
         return os.path.join(self._helpers_dir, name)

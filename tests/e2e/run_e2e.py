@@ -2,7 +2,10 @@
 """Runs the end-to-end tests of fontctl.exe under Wine, in one throwaway Wine
 prefix and X server that are taken down again whatever happens.
 
-Usage: run_e2e.py FONTCTL_EXE HELPERS_DIR [-k PATTERN]...
+Usage: run_e2e.py BUILD_DIR [-k PATTERN]...
+
+BUILD_DIR is the Windows build folder: fontctl.exe, and the helper programs
+in tests/e2e/helpers/ below it.
 
 Needs Debian's python3 (with python3-fonttools), wine, xvfb and locales.
 """
@@ -14,7 +17,8 @@ import unittest
 
 # No __pycache__ in the source tree.
 sys.dont_write_bytecode = True
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [HERE, os.path.join(HERE, "..", "..", "scripts")]
 
 from e2e_case import E2ECase  # noqa: E402
 from e2e_session import E2ESession  # noqa: E402
@@ -31,8 +35,7 @@ def _interrupt(signal_number, _frame):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("fontctl_exe")
-    parser.add_argument("helpers_dir")
+    parser.add_argument("build_dir")
     parser.add_argument("-k", dest="patterns", action="append", help="only tests whose name holds this text")
     args = parser.parse_args()
 
@@ -43,8 +46,8 @@ def main():
     loader = unittest.TestLoader()
     if args.patterns:
         loader.testNamePatterns = [f"*{pattern}*" for pattern in args.patterns]
-    suite = loader.discover(os.path.dirname(os.path.abspath(__file__)), pattern="test_*.py")
-    with E2ESession(args.fontctl_exe, args.helpers_dir) as session:
+    suite = loader.discover(HERE, pattern="test_*.py")
+    with E2ESession(args.build_dir) as session:
         E2ECase.session = session
         result = unittest.TextTestRunner(verbosity=2, stream=sys.stdout).run(suite)
     return 0 if result.wasSuccessful() else 1

@@ -2,6 +2,8 @@
 import os
 import subprocess
 
+import wine_start
+
 # ANSI code pages of the Unix locales the cases run under. Wine takes the code
 # page from LC_ALL / LC_CTYPE, and the locale must really exist.
 SINGLE_BYTE = "C.UTF-8"  # code page 1252
@@ -45,7 +47,12 @@ class WinePrefix:
         # that wineboot starts live on in the background and would hold a pipe
         # open, and a reader waiting for its end would wait until they end.
         with open(log_path, "ab") as log:
-            self._wine_tool(["wineserver", "-p"], log)
+            status = subprocess.run(["wineserver", "-p"], env=self.env(), stdin=subprocess.DEVNULL, stdout=log,
+                                    stderr=log, timeout=60, check=False).returncode
+            if status != 0:
+                raise RuntimeError(f"wineserver -p failed with status {status}; see {log_path}")
+            # Setting up a prefix again is harmless, so wineboot may be
+            # started again when Wine fails to start it or a service of it.
             self._wine_tool(["wine", "wineboot", "-i"], log, timeout=300)
             # A crash must end the process, not wait on a crash dialog.
             self._wine_tool(["wine", "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog",
@@ -57,7 +64,8 @@ class WinePrefix:
                        stderr=subprocess.DEVNULL, timeout=60, check=False)
 
     def _wine_tool(self, command, log, timeout=60):
-        status = subprocess.run(command, env=self.env(), stdin=subprocess.DEVNULL, stdout=log, stderr=log,
-                                timeout=timeout, check=False).returncode
-        if status != 0:
-            raise RuntimeError(f"{' '.join(command)} failed with status {status}; see {log.name}")
+        finished = wine_start.run(command, env=self.env(), stdout=log, timeout=timeout)
+        log.write(finished.stderr)
+        log.flush()
+        if finished.status != 0:
+            raise RuntimeError(f"{' '.join(command)} failed with status {finished.status}; see {log.name}")
