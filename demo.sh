@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian machine, builds fontctl.exe and shows it at work
-# under Wine: installs a generated font into a folder, then removes it.
+# Sets up a fresh Debian machine, builds fontctl.exe and fontctl-utf8.exe and
+# shows them at work under Wine: installs a generated font into a folder and
+# removes it; then a font whose name the system's code page cannot spell,
+# which only fontctl-utf8.exe reaches.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 scripts/install-deps.sh
 cmake -S . -B build/win -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-cmake --build build/win --target fontctl >/dev/null
-exe=$PWD/build/win/fontctl.exe
+cmake --build build/win --target fontctl fontctl-utf8 >/dev/null
 
 work=$(mktemp -d)
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Code page 1252, as on a Western Windows system.
+export LC_ALL=C.UTF-8
 # Every Wine start goes through wine_start.py, which starts a program again
 # when Wine itself failed to start it.
 wine_start() { /usr/bin/python3 scripts/wine_start.py "$@"; }
@@ -27,29 +30,46 @@ wineserver -w
 
 mkdir "$work/fonts"
 # The end-to-end tests' font maker: a small TrueType font of a family of its own.
-PYTHONPATH=tests/e2e /usr/bin/python3 -c \
-    'import sys, font_files; font_files.write_truetype(sys.argv[1])' "$work/FontctlDemo.ttf"
+make_font() {
+    PYTHONPATH=tests/e2e /usr/bin/python3 -c \
+        'import sys, font_files; font_files.write_truetype(sys.argv[1])' "$1"
+}
 # Wine shows the Unix file system as drive Z:.
-font="Z:${work//\//\\}\\FontctlDemo.ttf"
-folder="Z:${work//\//\\}\\fonts"
+windows_path() { echo "Z:${1//\//\\}"; }
+folder=$(windows_path "$work/fonts")
 
-run() {
-    echo "\$ fontctl.exe $*"
+run() {  # PROGRAM ARGUMENTS...
+    local program=$1
+    shift
+    echo "\$ $program $*"
     local code status=0
-    code=$(wine_start wine "$exe" "$@" 2>"$work/stderr") || status=$?
-    if ((status == 125)); then  # Wine itself failed, so fontctl.exe never ran
+    code=$(wine_start wine "build/win/$program" "$@" 2>"$work/stderr") || status=$?
+    if ((status == 125)); then  # Wine itself failed, so the program never ran
         cat "$work/stderr" >&2
         exit 1
     fi
     echo "result code: $code (exit status $status)"
 }
 
-echo "== installing"
-run 1 "$font" "$folder"
-echo "folder now holds:"
-ls -l "$work/fonts"
+show_folder() {
+    echo "folder now holds:"
+    ls -l "$work/fonts"
+}
 
+make_font "$work/FontctlDemo.ttf"
+echo "== installing"
+run fontctl.exe 1 "$(windows_path "$work/FontctlDemo.ttf")" "$folder"
+show_folder
 echo "== removing"
-run 2 "$folder\\FontctlDemo.ttf"
-echo "folder now holds:"
-ls -l "$work/fonts"
+run fontctl.exe 2 "$folder\\FontctlDemo.ttf"
+show_folder
+
+name="Шрифт 日本語.ttf"
+make_font "$work/$name"
+echo "== a name outside code page 1252: fontctl.exe is given '?' for those characters"
+run fontctl.exe 1 "$(windows_path "$work/$name")" "$folder"
+echo "== fontctl-utf8.exe reaches it"
+run fontctl-utf8.exe 1 "$(windows_path "$work/$name")" "$folder"
+show_folder
+run fontctl-utf8.exe 2 "$folder\\$name"
+show_folder

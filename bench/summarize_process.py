@@ -4,9 +4,10 @@
 Wall time, per command: the medians over all rounds of fontctl.exe and of the
 floor and their ratio; the median of the rounds' own ratios; and the ratio of
 the 10th percentiles, the runs that other work on the machine disturbed least.
-Then the median peak resident memory of each and its ratio, and both sizes.
+Then the median peak resident memory of each and its ratio, and the sizes of
+fontctl.exe, fontctl-utf8.exe and the floor.
 
-Usage: summarize_process.py WORK_DIR FONTCTL_SIZE FLOOR_SIZE
+Usage: summarize_process.py WORK_DIR FONTCTL_SIZE FONTCTL_UTF8_SIZE FLOOR_SIZE
 """
 import glob
 import json
@@ -39,7 +40,7 @@ def tenth_percentile(values):
     return statistics.quantiles(values, n=10)[0]
 
 
-def main(work, fontctl_size, floor_size):
+def main(work, fontctl_size, utf8_size, floor_size):
     commands = (("refresh", "10 (refresh)"), ("install", "1 (successful install)"))
     print("| command | runs each | median fontctl.exe / floor | ratio | median of per-round ratios "
           "| 10th percentile fontctl.exe / floor | ratio |")
@@ -64,11 +65,11 @@ def main(work, fontctl_size, floor_size):
         print(f"| {label} | {memory['fontctl']:.0f} KiB | {memory['floor']:.0f} KiB "
               f"| {memory['fontctl'] / memory['floor']:.3f} |")
     print()
-    print(f"fontctl.exe: {fontctl_size} bytes; floor: {floor_size} bytes; "
-          f"ratio {fontctl_size / floor_size:.1f}")
+    print(f"fontctl.exe: {fontctl_size} bytes; fontctl-utf8.exe: {utf8_size} bytes "
+          f"({utf8_size - fontctl_size:+d}); floor: {floor_size} bytes; ratio {fontctl_size / floor_size:.1f}")
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 4:
+    if len(sys.argv) != 5:
         sys.exit(__doc__)
-    main(sys.argv[1], int(sys.argv[2]), int(sys.argv[3]))
+    main(sys.argv[1], *map(int, sys.argv[2:]))

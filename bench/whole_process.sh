@@ -3,7 +3,8 @@
 # successful install: wall time (hyperfine, both programs in every round, the
 # order swapped from round to round so that drift hits both alike), peak
 # memory (GNU time's maximum resident set, alternating runs) and
-# the two executables' sizes, in a throwaway Wine prefix.
+# the executables' sizes (fontctl-utf8.exe's too, from beside fontctl.exe), in
+# a throwaway Wine prefix.
 # Usage: whole_process.sh FONTCTL_EXE FLOOR_EXE ROUNDS
 set -euo pipefail
 fontctl=$(realpath "$1") floor=$(realpath "$2") rounds=$3
@@ -98,4 +99,5 @@ for command in refresh install; do
     done
 done
 
-/usr/bin/python3 "$here/summarize_process.py" "$work" "$(stat -c %s "$fontctl")" "$(stat -c %s "$floor")"
+/usr/bin/python3 "$here/summarize_process.py" "$work" "$(stat -c %s "$fontctl")" \
+    "$(stat -c %s "$(dirname "$fontctl")/fontctl-utf8.exe")" "$(stat -c %s "$floor")"

@@ -57,19 +57,23 @@ class E2ECase(unittest.TestCase):
 
     # Running fontctl.exe ---------------------------------------------------
 
-    def fontctl(self, *args, cwd=None, locale=SINGLE_BYTE, **options):
-        """Runs `wine fontctl.exe ARGS`; Path arguments become Windows paths."""
-        return self.wine(self.session.fontctl_exe, *args, cwd=cwd, locale=locale, **options)
+    def program(self, utf8):
+        return self.session.fontctl_utf8_exe if utf8 else self.session.fontctl_exe
+
+    def fontctl(self, *args, cwd=None, locale=SINGLE_BYTE, utf8=False, **options):
+        """Runs `wine fontctl.exe ARGS`, or fontctl-utf8.exe; Path arguments
+        become Windows paths."""
+        return self.wine(self.program(utf8), *args, cwd=cwd, locale=locale, **options)
 
     def wine(self, program, *args, cwd=None, locale=SINGLE_BYTE, **options):
         """Runs `wine PROGRAM ARGS`; Path arguments become Windows paths."""
         args = [self.win(arg) if isinstance(arg, Path) else arg for arg in args]
         return self.session.runner.run(program, args, cwd or self.sandbox, locale, **options)
 
-    def launch(self, command_line, cwd=None, locale=SINGLE_BYTE, stdout="inherit"):
-        """Runs fontctl.exe with these exact command-line bytes."""
-        return self.session.runner.launch(self.session.fontctl_exe, command_line, cwd or self.sandbox, locale,
-                                          stdout)
+    def launch(self, command_line, cwd=None, locale=SINGLE_BYTE, stdout="inherit", utf8=False):
+        """Runs fontctl.exe, or fontctl-utf8.exe, with this exact command line:
+        bytes in the locale's code page, or a str of Unicode characters."""
+        return self.session.runner.launch(self.program(utf8), command_line, cwd or self.sandbox, locale, stdout)
 
     # Checks ----------------------------------------------------------------
 

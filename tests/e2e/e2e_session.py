@@ -15,9 +15,11 @@ from x_server import XServer
 
 
 class E2ESession:
-    def __init__(self, build_dir):
+    def __init__(self, build_dir, program="fontctl.exe"):
         build_dir = os.path.abspath(build_dir)
-        self.fontctl_exe = os.path.join(build_dir, "fontctl.exe")
+        # The program that the cases run as fontctl.exe.
+        self.fontctl_exe = os.path.join(build_dir, program)
+        self.fontctl_utf8_exe = os.path.join(build_dir, "fontctl-utf8.exe")
         self._helpers_dir = os.path.join(build_dir, "tests", "e2e", "helpers")
         self.work = None
         self.cases_dir = None

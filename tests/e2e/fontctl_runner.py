@@ -33,13 +33,16 @@ class FontctlRunner:
         return self._run(["wine", program, *args], cwd, locale, stdout)
 
     def launch(self, program, command_line, cwd, locale=SINGLE_BYTE, stdout="inherit"):
-        """Starts the program with exactly these command-line bytes, through
-        the launcher. stdout "none" starts it without a standard output handle."""
+        """Starts the program with exactly this command line, through the
+        launcher: bytes in the ANSI code page of the locale, or a str, which
+        reaches the program as these very characters. stdout "none" starts it
+        without a standard output handle."""
         line_file = self._scratch_file("command-line")
+        unicode = isinstance(command_line, str)
         with open(line_file, "wb") as file:
-            file.write(command_line)
+            file.write(command_line.encode() if unicode else command_line)
         command = ["wine", self._launcher, stdout, windows_path(program), windows_path(line_file)]
-        return self._run(command, cwd, locale, None)
+        return self._run(command + ["utf8"] * unicode, cwd, locale, None)
 
     def _run(self, command, cwd, locale, stdout):
         # Broadcasts that an earlier command left uncounted belong to no one.

@@ -2,10 +2,11 @@
 """Runs the end-to-end tests of fontctl.exe under Wine, in one throwaway Wine
 prefix and X server that are taken down again whatever happens.
 
-Usage: run_e2e.py BUILD_DIR [-k PATTERN]...
+Usage: run_e2e.py BUILD_DIR [-k PATTERN]... [--program NAME]
 
-BUILD_DIR is the Windows build folder: fontctl.exe, and the helper programs
-in tests/e2e/helpers/ below it.
+BUILD_DIR is the Windows build folder: fontctl.exe, fontctl-utf8.exe, and the
+helper programs in tests/e2e/helpers/ below it. --program runs every case
+with another program of that folder in fontctl.exe's place.
 
 Needs Debian's python3 (with python3-fonttools), wine, xvfb and locales.
 """
@@ -37,6 +38,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("build_dir")
     parser.add_argument("-k", dest="patterns", action="append", help="only tests whose name holds this text")
+    parser.add_argument("--program", default="fontctl.exe", help="the program to run as fontctl.exe")
     args = parser.parse_args()
 
     for signal_number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP, signal.SIGALRM):
@@ -47,7 +49,7 @@ def main():
     if args.patterns:
         loader.testNamePatterns = [f"*{pattern}*" for pattern in args.patterns]
     suite = loader.discover(HERE, pattern="test_*.py")
-    with E2ESession(args.build_dir) as session:
+    with E2ESession(args.build_dir, args.program) as session:
         E2ECase.session = session
         result = unittest.TextTestRunner(verbosity=2, stream=sys.stdout).run(suite)
     return 0 if result.wasSuccessful() else 1

@@ -1,12 +1,15 @@
 /* Starts a program with an exact command line, byte for byte, which
    `wine program args...` cannot do: it quotes each argument anew.
 
-   Usage: e2e_launcher.exe inherit|none PROGRAM COMMAND_LINE_FILE
+   Usage: e2e_launcher.exe inherit|none PROGRAM COMMAND_LINE_FILE [utf8]
 
-   The command line is the whole content of COMMAND_LINE_FILE, in the ANSI
-   code page, program name included. With "inherit" the program writes to
-   our standard output; with "none" it starts with no standard output at all.
-   The exit status is the program's, or 255 when it could not be started. */
+   The command line is the whole content of COMMAND_LINE_FILE, program name
+   included: in the ANSI code page, handed to CreateProcessA; or, with
+   "utf8", in UTF-8, turned into the Unicode command line that
+   CreateProcessW starts the program with, so that characters outside our
+   code page reach it too. With "inherit" the program writes to our standard
+   output; with "none" it starts with no standard output at all. The exit
+   status is the program's, or 255 when it could not be started. */
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -56,10 +59,59 @@ static HANDLE InheritableStdHandle(DWORD which)
     return handle;
 }
 
+/* The text, in the code page, as UTF-16; NULL when it is not valid there. */
+static wchar_t* WideFrom(UINT codePage, const char* text)
+{
+    int const length = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text, -1, NULL, 0);
+    wchar_t* wide = length > 0 ? malloc((size_t)length * sizeof *wide) : NULL;
+    if (wide != NULL
+        && MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text, -1, wide, length) != length) {
+        free(wide);
+        wide = NULL;
+    }
+    return wide;
+}
+
+/* Starts the program; FALSE when it could not be started. */
+static BOOL Start(
+    const char* program, char* commandLine, BOOL utf8, BOOL inheritStdout, PROCESS_INFORMATION* process)
+{
+    HANDLE const input = InheritableStdHandle(STD_INPUT_HANDLE);
+    HANDLE const output = inheritStdout ? InheritableStdHandle(STD_OUTPUT_HANDLE) : NULL;
+    HANDLE const error = InheritableStdHandle(STD_ERROR_HANDLE);
+    if (!utf8) {
+        STARTUPINFOA startup = {0};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = input;
+        startup.hStdOutput = output;
+        startup.hStdError = error;
+        return CreateProcessA(program, commandLine, NULL, NULL, TRUE, 0, NULL, NULL, &startup, process);
+    }
+    /* Our arguments, the program's path among them, are in the ANSI code page. */
+    wchar_t* const wideProgram = WideFrom(CP_ACP, program);
+    wchar_t* const wideCommandLine = WideFrom(CP_UTF8, commandLine);
+    BOOL started = FALSE;
+    if (wideProgram != NULL && wideCommandLine != NULL) {
+        STARTUPINFOW startup = {0};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = input;
+        startup.hStdOutput = output;
+        startup.hStdError = error;
+        started = CreateProcessW(
+            wideProgram, wideCommandLine, NULL, NULL, TRUE, 0, NULL, NULL, &startup, process);
+    }
+    free(wideProgram);
+    free(wideCommandLine);
+    return started;
+}
+
 int main(int argc, char** argv)
 {
-    if (argc != 4 || (strcmp(argv[1], "inherit") != 0 && strcmp(argv[1], "none") != 0)) {
-        fputs("usage: e2e_launcher.exe inherit|none PROGRAM COMMAND_LINE_FILE\n", stderr);
+    if (argc < 4 || argc > 5 || (strcmp(argv[1], "inherit") != 0 && strcmp(argv[1], "none") != 0)
+        || (argc == 5 && strcmp(argv[4], "utf8") != 0)) {
+        fputs("usage: e2e_launcher.exe inherit|none PROGRAM COMMAND_LINE_FILE [utf8]\n", stderr);
         return LauncherFailed;
     }
     char* commandLine = ReadWholeFile(argv[3]);
@@ -68,15 +120,8 @@ int main(int argc, char** argv)
         return LauncherFailed;
     }
 
-    STARTUPINFOA startup = {0};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = InheritableStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = strcmp(argv[1], "inherit") == 0 ? InheritableStdHandle(STD_OUTPUT_HANDLE) : NULL;
-    startup.hStdError = InheritableStdHandle(STD_ERROR_HANDLE);
-
     PROCESS_INFORMATION process;
-    if (!CreateProcessA(argv[2], commandLine, NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process)) {
+    if (!Start(argv[2], commandLine, argc == 5, strcmp(argv[1], "inherit") == 0, &process)) {
         fprintf(stderr, "cannot start %s (error %lu)\n", argv[2], GetLastError());
         free(commandLine);
         return LauncherFailed;
