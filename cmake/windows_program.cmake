@@ -39,3 +39,9 @@ option(FONTCTL_BUILD_E2E_HELPERS "Build the Windows helper programs of the end-t
 if(FONTCTL_BUILD_E2E_HELPERS)
     add_subdirectory(tests/e2e/helpers)
 endif()
+
+# What a release ships, all at the top level of its archive: the programs for
+# users and the documents that go with them. scripts/release.sh stages exactly
+# this with `cmake --install` and packs the staged folder.
+install(TARGETS fontctl RUNTIME DESTINATION .)
+install(FILES README.md LICENSE CHANGELOG.md DESTINATION .)
