@@ -21,8 +21,14 @@ if(MINGW)
     target_compile_options(fontctl_core PRIVATE ${prefix_map} -ffunction-sections -fdata-sections)
 endif()
 
-# One program: the shared objects and the resource script `rc`.
-function(fontctl_windows_program name rc)
+# One program: the shared objects, and the resource script res/NAME.rc with its
+# manifest res/NAME.manifest.
+function(fontctl_windows_program name)
+    set(rc res/${name}.rc)
+    # windres reports no included files to Ninja: name them, so that a change
+    # to any of them builds the resources again.
+    set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS
+        "${CMAKE_CURRENT_SOURCE_DIR}/res/program.rc;${CMAKE_CURRENT_SOURCE_DIR}/res/${name}.manifest;${CMAKE_CURRENT_BINARY_DIR}/generated/version.h")
     add_executable(${name} $<TARGET_OBJECTS:fontctl_program> ${rc})
     target_include_directories(${name} PRIVATE
         ${CMAKE_CURRENT_SOURCE_DIR}/res
@@ -42,8 +48,8 @@ function(fontctl_windows_program name rc)
     endif()
 endfunction()
 
-fontctl_windows_program(fontctl res/fontctl.rc)
-fontctl_windows_program(fontctl-utf8 res/fontctl-utf8.rc)
+fontctl_windows_program(fontctl)
+fontctl_windows_program(fontctl-utf8)
 
 # The Windows helpers of the end-to-end tests. They are separate targets, so
 # fontctl.exe itself is built exactly as without them.
@@ -51,3 +57,9 @@ option(FONTCTL_BUILD_E2E_HELPERS "Build the Windows helper programs of the end-t
 if(FONTCTL_BUILD_E2E_HELPERS)
     add_subdirectory(tests/e2e/helpers)
 endif()
+
+# What a release ships, all at the top level of its archive: the programs for
+# users and the documents that go with them. scripts/release.sh stages exactly
+# this with `cmake --install` and packs the staged folder.
+install(TARGETS fontctl fontctl-utf8 RUNTIME DESTINATION .)
+install(FILES README.md LICENSE CHANGELOG.md DESTINATION .)

@@ -1,25 +1,57 @@
 #!/usr/bin/env bash
-# Builds fontctl.exe twice from copies of the source in two different folders
-# and checks that the two executables are byte-identical.
+# Runs scripts/release.sh in two copies of the source's tracked files: in
+# folders whose names differ in length, made and built at different times and
+# under different umasks. Both must give a byte-identical fontctl.exe and a
+# byte-identical release (archive, program copies, SHA256SUMS), and the
+# release must be sound (check_release.py).
+# Usage: check_reproducible.sh SOURCE_DIR VERSION
 set -euo pipefail
 source_dir=$1
+version=$2
+here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-for copy in first second-copy-elsewhere; do
-    mkdir -p "$work/$copy"
-    cp -r "$source_dir"/{CMakeLists.txt,cmake,src,res} "$work/$copy/"
-    [[ -d "$source_dir/tests" ]] && cp -r "$source_dir/tests" "$work/$copy/"
-    [[ -d "$source_dir/bench" ]] && cp -r "$source_dir/bench" "$work/$copy/"
-    cmake -S "$work/$copy" -B "$work/$copy/out-$copy" -G Ninja \
-        -DCMAKE_TOOLCHAIN_FILE="$work/$copy/cmake/mingw-w64-x86_64.cmake" \
-        -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-    cmake --build "$work/$copy/out-$copy" --target fontctl >/dev/null
-done
+# Copies the tracked files into $work/NAME (files get the time of the copy,
+# modes follow the umask) and runs the release script there.
+release_in_copy() {
+    local name=$1 mask=$2
+    (
+        umask "$mask"
+        mkdir "$work/$name"
+        git -C "$source_dir" ls-files -z |
+            tar -C "$source_dir" --null --ignore-failed-read -T - -cf - |
+            tar -C "$work/$name" --touch --no-same-permissions -xf -
+        if ! "$work/$name/scripts/release.sh" >"$work/$name.log" 2>&1; then
+            echo "FAIL: release.sh failed in the copy $name"
+            cat "$work/$name.log"
+            exit 1
+        fi
+    )
+}
 
-if cmp "$work/first/out-first/fontctl.exe" "$work/second-copy-elsewhere/out-second-copy-elsewhere/fontctl.exe"; then
-    echo "byte-identical: $(sha256sum <"$work/first/out-first/fontctl.exe" | cut -d' ' -f1)"
+release_in_copy first 022
+# Zip entry times have a resolution of 2 s: a time stamp of the run that got
+# into the archive would differ between the two runs.
+sleep 3
+release_in_copy second-copy-elsewhere 077
+
+first=$work/first
+second=$work/second-copy-elsewhere
+failures=0
+if cmp "$first/build/release/fontctl.exe" "$second/build/release/fontctl.exe"; then
+    echo "fontctl.exe byte-identical: $(sha256sum <"$first/build/release/fontctl.exe" | cut -d' ' -f1)"
 else
-    echo "FAIL: two clean builds differ"
-    exit 1
+    echo "FAIL: two clean builds of fontctl.exe differ"
+    failures=1
 fi
+if diff -r "$first/dist" "$second/dist"; then
+    echo "release byte-identical:"
+    cat "$first/dist/SHA256SUMS"
+else
+    echo "FAIL: the two releases differ"
+    failures=1
+fi
+
+"$here/check_release.py" "$first/dist" "$version" "$first" || failures=1
+exit "$failures"

@@ -1,0 +1,51 @@
+#!/usr/bin/python3
+"""Packs the files of a folder into a zip archive whose bytes depend only on
+the files' names and contents and on a given day.
+
+Entries are sorted by name, all dated that day at midnight, marked as ordinary
+files readable by everyone (rw-r--r--) and compressed with deflate at level 9,
+so that neither the time of the run, nor the umask, nor the order in which the
+file system lists the folder gets into the archive. The folder must hold
+files only: the archive is flat.
+
+Usage: reproducible_zip.py FOLDER YYYY-MM-DD ARCHIVE
+"""
+import datetime
+import os
+import sys
+import zipfile
+
+# st_mode of an ordinary file, rw-r--r--, kept in the top 16 bits of an
+# entry's external attributes when the entry says it was made on Unix.
+FILE_MODE = 0o100644
+UNIX = 3
+
+
+def pack(folder, day, archive):
+    entries = []
+    for name in sorted(os.listdir(folder)):
+        path = os.path.join(folder, name)
+        if os.path.islink(path) or not os.path.isfile(path):
+            raise SystemExit(f"reproducible_zip.py: {path} is not an ordinary file; the archive is flat")
+        entries.append((name, path))
+
+    with zipfile.ZipFile(archive, "w") as zip_file:
+        for name, path in entries:
+            info = zipfile.ZipInfo(name, date_time=(day.year, day.month, day.day, 0, 0, 0))
+            info.create_system = UNIX
+            info.external_attr = FILE_MODE << 16
+            with open(path, "rb") as file:
+                zip_file.writestr(info, file.read(), compress_type=zipfile.ZIP_DEFLATED, compresslevel=9)
+
+
+def main(argv):
+    if len(argv) != 3:
+        print(__doc__, file=sys.stderr)
+        return 2
+    folder, day, archive = argv
+    pack(folder, datetime.date.fromisoformat(day), archive)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
