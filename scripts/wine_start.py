@@ -38,7 +38,9 @@ TRIES = 3
 # program; no fontctl program or test helper exits with it.
 WINE_FAILED_STATUS = 125
 
-# Starts that were made again after a start-up failure, for the run's report.
+# Starts made, and those made again after a start-up failure, for the run's
+# report.
+starts = 0
 retried_starts = 0
 
 
@@ -108,8 +110,10 @@ def with_retries(command, start_once, retry=True):
     and does other work besides (a batch script, an installer): a failed
     inner start shows the same message, but the command itself ran, so it
     is reported and never started again."""
+    global starts
     tries = TRIES if retry else 1
     for attempt in range(1, tries + 1):
+        starts += 1
         result, said = start_once()
         if start_failed(said) and attempt < tries:
             note_retry(command, said)

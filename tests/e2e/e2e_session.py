@@ -50,7 +50,8 @@ class E2ESession:
                     step()
                 except Exception as error:  # noqa: BLE001 - report and go on tearing down
                     print(f"teardown: {error}")
-        print(f"Wine start-up failures met and started again: {wine_start.retried_starts}")
+        print(f"Wine starts: {wine_start.starts}, of which made again after Wine failed to start the program: "
+              f"{wine_start.retried_starts}")
         return False
 
     def _start(self):

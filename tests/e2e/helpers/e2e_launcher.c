@@ -72,20 +72,24 @@ static wchar_t* WideFrom(UINT codePage, const char* text)
     return wide;
 }
 
+/* Fills the standard handles of a STARTUPINFOA or STARTUPINFOW: ours, but no
+   standard output unless inheritStdout. */
+static void UseStdHandles(DWORD* flags, HANDLE* input, HANDLE* output, HANDLE* error, BOOL inheritStdout)
+{
+    *flags = STARTF_USESTDHANDLES;
+    *input = InheritableStdHandle(STD_INPUT_HANDLE);
+    *output = inheritStdout ? InheritableStdHandle(STD_OUTPUT_HANDLE) : NULL;
+    *error = InheritableStdHandle(STD_ERROR_HANDLE);
+}
+
 /* Starts the program; FALSE when it could not be started. */
 static BOOL Start(
     const char* program, char* commandLine, BOOL utf8, BOOL inheritStdout, PROCESS_INFORMATION* process)
 {
-    HANDLE const input = InheritableStdHandle(STD_INPUT_HANDLE);
-    HANDLE const output = inheritStdout ? InheritableStdHandle(STD_OUTPUT_HANDLE) : NULL;
-    HANDLE const error = InheritableStdHandle(STD_ERROR_HANDLE);
     if (!utf8) {
-        STARTUPINFOA startup = {0};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = input;
-        startup.hStdOutput = output;
-        startup.hStdError = error;
+        STARTUPINFOA startup = {.cb = sizeof startup};
+        UseStdHandles(
+            &startup.dwFlags, &startup.hStdInput, &startup.hStdOutput, &startup.hStdError, inheritStdout);
         return CreateProcessA(program, commandLine, NULL, NULL, TRUE, 0, NULL, NULL, &startup, process);
     }
     /* Our arguments, the program's path among them, are in the ANSI code page. */
@@ -93,12 +97,9 @@ static BOOL Start(
     wchar_t* const wideCommandLine = WideFrom(CP_UTF8, commandLine);
     BOOL started = FALSE;
     if (wideProgram != NULL && wideCommandLine != NULL) {
-        STARTUPINFOW startup = {0};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = input;
-        startup.hStdOutput = output;
-        startup.hStdError = error;
+        STARTUPINFOW startup = {.cb = sizeof startup};
+        UseStdHandles(
+            &startup.dwFlags, &startup.hStdInput, &startup.hStdOutput, &startup.hStdError, inheritStdout);
         started = CreateProcessW(
             wideProgram, wideCommandLine, NULL, NULL, TRUE, 0, NULL, NULL, &startup, process);
     }
