@@ -26,11 +26,13 @@ class FontctlRunner:
         self._timeout = timeout
         self._serial = itertools.count(1)
 
-    def run(self, program, args, cwd, locale=SINGLE_BYTE, stdout=None):
+    def run(self, program, args, cwd, locale=SINGLE_BYTE, stdout=None, env=None, retry=True):
         """`wine PROGRAM ARGS`: Wine quotes each argument into the command
         line, in the ANSI code page of the locale. stdout, when given, is the
-        file or descriptor to write to instead of one we read back."""
-        return self._run(["wine", program, *args], cwd, locale, stdout)
+        file or descriptor to write to instead of one we read back. env holds
+        variables to set besides the prefix's. retry=False for a program
+        that starts others inside Wine (see wine_start.with_retries)."""
+        return self._run(["wine", program, *args], cwd, locale, stdout, env, retry)
 
     def launch(self, program, command_line, cwd, locale=SINGLE_BYTE, stdout="inherit"):
         """Starts the program with exactly this command line, through the
@@ -44,15 +46,16 @@ class FontctlRunner:
         command = ["wine", self._launcher, stdout, windows_path(program), windows_path(line_file)]
         return self._run(command + ["utf8"] * unicode, cwd, locale, None)
 
-    def _run(self, command, cwd, locale, stdout):
+    def _run(self, command, cwd, locale, stdout, env=None, retry=True):
         # Broadcasts that an earlier command left uncounted belong to no one.
         self._listener.get_in_step()
         # A file rather than a pipe: a reader of a pipe would wait for every
         # process that inherited it, we only wait for the one we started.
         stdout_path = self._scratch_file("stdout")
         with open(stdout_path, "wb") as own_stdout:
-            finished = wine_start.run(command, env=self._prefix.env(locale), cwd=cwd,
-                                      stdout=own_stdout if stdout is None else stdout, timeout=self._timeout)
+            finished = wine_start.run(command, env={**self._prefix.env(locale), **(env or {})}, cwd=cwd,
+                                      stdout=own_stdout if stdout is None else stdout, timeout=self._timeout,
+                                      retry=retry)
         with open(stdout_path, "rb") as file:
             written = file.read()
         os.remove(stdout_path)
