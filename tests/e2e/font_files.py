@@ -38,18 +38,20 @@ def _build_face(family, style):
 
 
 def write_truetype(path):
-    """A TrueType font with one face of a new family."""
-    _build_face(unique_family("TrueType"), "Regular").save(path)
+    """A TrueType font with one face of a new family; returns the family."""
+    family = unique_family("TrueType")
+    _build_face(family, "Regular").save(path)
+    return family
 
 
 def write_collection(path):
-    """A font collection with two faces, each of a new family."""
+    """A font collection with two faces, each of a new family; returns the
+    two families."""
+    families = [unique_family("Collection"), unique_family("Collection")]
     collection = TTCollection()
-    collection.fonts = [
-        _build_face(unique_family("Collection"), "Regular"),
-        _build_face(unique_family("Collection"), "Regular"),
-    ]
+    collection.fonts = [_build_face(family, "Regular") for family in families]
     collection.save(path)
+    return families
 
 
 def write_non_font(path):
