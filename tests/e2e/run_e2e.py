@@ -2,11 +2,13 @@
 """Runs the end-to-end tests of fontctl.exe under Wine, in one throwaway Wine
 prefix and X server that are taken down again whatever happens.
 
-Usage: run_e2e.py BUILD_DIR [-k PATTERN]... [--program NAME]
+Usage: run_e2e.py BUILD_DIR [-k PATTERN]... [--program NAME] [--cases GLOB]
 
 BUILD_DIR is the Windows build folder: fontctl.exe, fontctl-utf8.exe, and the
 helper programs in tests/e2e/helpers/ below it. --program runs every case
-with another program of that folder in fontctl.exe's place.
+with another program of that folder in fontctl.exe's place. --cases picks the
+files of cases to run: by default test_*.py, the cases of fontctl.exe itself;
+callers_*.py holds those of the example callers in examples/.
 
 Needs Debian's python3 (with python3-fonttools), wine, xvfb and locales.
 """
@@ -39,6 +41,7 @@ def main():
     parser.add_argument("build_dir")
     parser.add_argument("-k", dest="patterns", action="append", help="only tests whose name holds this text")
     parser.add_argument("--program", default="fontctl.exe", help="the program to run as fontctl.exe")
+    parser.add_argument("--cases", default="test_*.py", help="the files of cases to run (default test_*.py)")
     args = parser.parse_args()
 
     for signal_number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP, signal.SIGALRM):
@@ -48,7 +51,7 @@ def main():
     loader = unittest.TestLoader()
     if args.patterns:
         loader.testNamePatterns = [f"*{pattern}*" for pattern in args.patterns]
-    suite = loader.discover(HERE, pattern="test_*.py")
+    suite = loader.discover(HERE, pattern=args.cases)
     with E2ESession(args.build_dir, args.program) as session:
         E2ECase.session = session
         result = unittest.TextTestRunner(verbosity=2, stream=sys.stdout).run(suite)
