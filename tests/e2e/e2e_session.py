@@ -66,11 +66,12 @@ class E2ESession:
         self.prefix = WinePrefix(os.path.join(self.work, "prefix"), self._x_server.display, locale_dir)
         self.prefix.create(os.path.join(self.work, "wine.log"))
         self._listener = BroadcastListener(
-            self.prefix, self._helper("e2e_listener.exe"), self._helper("e2e_fence.exe"),
+            self.prefix, self.helper("e2e_listener.exe"), self.helper("e2e_fence.exe"),
             os.path.join(self.work, "broadcasts.log"), os.path.join(self.work, "listener.err"))
-        self.runner = FontctlRunner(self.prefix, self._listener, self._helper("e2e_launcher.exe"), scratch)
+        self.runner = FontctlRunner(self.prefix, self._listener, self.helper("e2e_launcher.exe"), scratch)
 
-    def _helper(self, name):
+    def helper(self, name):
+        """A helper program of the suite, by its file name."""
         return os.path.join(self._helpers_dir, name)
 
 
