@@ -32,7 +32,6 @@ set "FC_EXE=%~dp0fontctl.exe"
 if not exist "%FC_EXE%" for %%p in (fontctl.exe) do set "FC_EXE=%%~$PATH:p"
 if not defined FC_EXE goto no_fontctl
 
-if not exist "%FC_TARGET%\" mkdir "%FC_TARGET%"
 set "FC_OUT=%TEMP%\fontctl-%RANDOM%-%RANDOM%.txt"
 set "FC_FOUND="
 set "FC_FAILED="
@@ -42,6 +41,7 @@ rem PUSHD that worked. "(call )" clears ERRORLEVEL for the test below.
 (call )
 pushd "%FC_SOURCE%" 2>nul
 if errorlevel 1 goto no_source
+if not exist "%FC_TARGET%\" mkdir "%FC_TARGET%"
 for %%f in (*) do (
     for %%t in (.ttf .ttc .otf .fon) do (
         rem A wildcard also matches short names: compare the whole extension.
