@@ -34,17 +34,17 @@ class FontctlRunner:
         that starts others inside Wine (see wine_start.with_retries)."""
         return self._run(["wine", program, *args], cwd, locale, stdout, env, retry)
 
-    def launch(self, program, command_line, cwd, locale=SINGLE_BYTE, stdout="inherit"):
+    def launch(self, program, command_line, cwd, locale=SINGLE_BYTE, stdout="inherit", retry=True):
         """Starts the program with exactly this command line, through the
         launcher: bytes in the ANSI code page of the locale, or a str, which
         reaches the program as these very characters. stdout "none" starts it
-        without a standard output handle."""
+        without a standard output handle. retry as for run()."""
         line_file = self._scratch_file("command-line")
         unicode = isinstance(command_line, str)
         with open(line_file, "wb") as file:
             file.write(command_line.encode() if unicode else command_line)
         command = ["wine", self._launcher, stdout, windows_path(program), windows_path(line_file)]
-        return self._run(command + ["utf8"] * unicode, cwd, locale, None)
+        return self._run(command + ["utf8"] * unicode, cwd, locale, None, retry=retry)
 
     def _run(self, command, cwd, locale, stdout, env=None, retry=True):
         # Broadcasts that an earlier command left uncounted belong to no one.
