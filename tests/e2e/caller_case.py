@@ -31,22 +31,15 @@ class CallerCase(E2ECase):
         return self.profile.joinpath(*USER_FONTS)
 
     def run_caller(self, program, *args, cwd=None, env=None):
-        """Runs `wine PROGRAM ARGS` for a caller that starts fontctl.exe
-        inside Wine. When one of those inner starts fails in Wine, Wine's
-        start-up failure shows on the caller's standard error: the caller
-        ran, fontctl.exe did not. The callers' steps leave the same state and
-        give the same answers however much of them ran before, so the step
-        runs again, and the outcome judged is that of a run in which every
-        start worked. When Wine fails every time the case fails with Wine's
-        lines, never with a result of fontctl.exe."""
-        for attempt in range(1, wine_start.TRIES + 1):
-            try:
-                return self.wine(program, *args, cwd=cwd, env=env, retry=False)
-            except wine_start.WineStartError as error:
-                if not wine_start.start_failed(error.said) or attempt == wine_start.TRIES:
-                    raise
-                wine_start.note_retry(error.command, error.said)
-        raise AssertionError("unreachable: the last try returns or raises")
+        """Runs `wine PROGRAM ARGS` for a caller, which starts fontctl.exe
+        inside Wine; Path arguments become Windows paths."""
+        return _again_while_an_inner_start_fails(
+            lambda: self.wine(program, *args, cwd=cwd, env=env, retry=False))
+
+    def launch_caller(self, program, command_line, cwd=None):
+        """Starts a caller with exactly this command line (bytes)."""
+        return _again_while_an_inner_start_fails(
+            lambda: self.session.runner.launch(program, command_line, cwd or self.sandbox, retry=False))
 
     def registry_value(self, key, name):
         """The data of the string value NAME under HKCU\\KEY, or None when
@@ -69,3 +62,22 @@ class CallerCase(E2ECase):
         self.assertEqual(sorted(outcome.stdout.decode("cp1252").splitlines()), sorted(lines),
                          f"standard output; {details}")
         self.assertEqual(outcome.broadcasts, ((0, 0),) * broadcasts, f"broadcasts; {details}")
+
+
+def _again_while_an_inner_start_fails(run_once):
+    """The outcome of run_once(), a run of a caller. When one of the caller's
+    own starts of fontctl.exe fails in Wine, Wine's start-up failure shows on
+    the caller's standard error: the caller ran, fontctl.exe did not. The
+    callers' steps leave the same state and give the same answers however
+    much of them ran before, so the step runs again, and the outcome judged
+    is that of a run in which every start worked. When Wine fails every
+    time, the case fails with Wine's lines, never with a result of
+    fontctl.exe."""
+    for attempt in range(1, wine_start.TRIES + 1):
+        try:
+            return run_once()
+        except wine_start.WineStartError as error:
+            if not wine_start.start_failed(error.said) or attempt == wine_start.TRIES:
+                raise
+            wine_start.note_retry(error.command, error.said)
+    raise AssertionError("unreachable: the last try returns or raises")
