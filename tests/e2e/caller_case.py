@@ -33,12 +33,12 @@ class CallerCase(E2ECase):
     def run_caller(self, program, *args, cwd=None, env=None):
         """Runs `wine PROGRAM ARGS` for a caller, which starts fontctl.exe
         inside Wine; Path arguments become Windows paths."""
-        return _again_while_an_inner_start_fails(
+        return again_while_an_inner_start_fails(
             lambda: self.wine(program, *args, cwd=cwd, env=env, retry=False))
 
     def launch_caller(self, program, command_line, cwd=None):
         """Starts a caller with exactly this command line (bytes)."""
-        return _again_while_an_inner_start_fails(
+        return again_while_an_inner_start_fails(
             lambda: self.session.runner.launch(program, command_line, cwd or self.sandbox, retry=False))
 
     def registry_value(self, key, name):
@@ -64,7 +64,7 @@ class CallerCase(E2ECase):
         self.assertEqual(outcome.broadcasts, ((0, 0),) * broadcasts, f"broadcasts; {details}")
 
 
-def _again_while_an_inner_start_fails(run_once):
+def again_while_an_inner_start_fails(run_once):
     """The outcome of run_once(), a run of a caller. When one of the caller's
     own starts of fontctl.exe fails in Wine, Wine's start-up failure shows on
     the caller's standard error: the caller ran, fontctl.exe did not. The

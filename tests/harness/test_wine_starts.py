@@ -1,7 +1,8 @@
 """How the harness starts Windows programs, shown with a stand-in `wine` on
 PATH that fails to start on the starts it is told to: what is started again,
-what is reported as Wine's failure, what is the program's own answer, and
-that broadcasts before a failed fence are never counted for the next command.
+what is reported as Wine's failure, what is the program's own answer, that
+broadcasts before a failed fence are never counted for the next command, and
+when a step of an example caller runs again.
 
 Usage: test_wine_starts.py (no Wine needed)
 """
@@ -18,6 +19,7 @@ sys.path[:0] = [os.path.join(HERE, "..", "..", "scripts"), os.path.join(HERE, ".
 
 import wine_start  # noqa: E402
 from broadcast_listener import BroadcastListener  # noqa: E402
+from caller_case import again_while_an_inner_start_fails  # noqa: E402
 from fontctl_runner import FontctlRunner  # noqa: E402
 
 WINE_START = os.path.join(HERE, "..", "..", "scripts", "wine_start.py")
@@ -110,6 +112,34 @@ class CommandLineTest(StandInCase):
         self.assertEqual((result.returncode, result.stdout), (wine_start.WINE_FAILED_STATUS, b""))
         self.assertIn(b"Wine could not start the program", result.stderr)
         self.assertIn(START_FAILURE.encode(), result.stderr)
+
+
+class CallerStepTest(StandInCase):
+    """A caller (a batch script, an installer) is started once per step; the
+    message of a failed start inside it makes the whole step run again."""
+
+    def step(self, failing, said=""):
+        open(os.path.join(self.state, "starts"), "wb").close()
+        env = dict(self.env, STAND_IN_FAILING_STARTS=failing, STAND_IN_SAY=said)
+        return again_while_an_inner_start_fails(
+            lambda: wine_start.run(["wine", "cmd", "/c", "step.cmd"], env=env, stdout=subprocess.DEVNULL,
+                                   retry=False))
+
+    def test_step_runs_again_after_an_inner_start_failed(self):
+        for failing, steps in (("", 1), ("1", 2), ("1 2", 3)):
+            with self.subTest(failing=failing):
+                self.assertEqual(self.step(failing).status, 0)
+                self.assertEqual(len(self.starts()), steps)
+
+    def test_wine_failures_fail_the_step(self):
+        for name, failing, said, steps in (
+                ("every run of the step fails", "1 2 3", "", 3),
+                ("the wineserver connection broke", "", "wine client error:0: recvmsg: Connection reset by peer\n",
+                 1)):
+            with self.subTest(name):
+                with self.assertRaises(wine_start.WineStartError):
+                    self.step(failing, said)
+                self.assertEqual(len(self.starts()), steps)
 
 
 class _Prefix:
