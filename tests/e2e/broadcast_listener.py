@@ -66,11 +66,13 @@ class BroadcastListener:
         self._in_step = True
         return tuple(broadcasts)
 
-    def get_in_step(self):
+    def begin_command(self):
         """Before a command runs: drops whatever an earlier command left in
-        the log because its fence failed."""
+        the log because it or its fence failed, and keeps the log out of
+        step until this command's take()."""
         if not self._in_step:
             self.take()
+        self._in_step = False
 
     def stop(self):
         """Waits for the listener to end; stopping the Wine server ends it."""

@@ -47,8 +47,9 @@ class FontctlRunner:
         return self._run(command + ["utf8"] * unicode, cwd, locale, None, retry=retry)
 
     def _run(self, command, cwd, locale, stdout, env=None, retry=True):
-        # Broadcasts that an earlier command left uncounted belong to no one.
-        self._listener.get_in_step()
+        # Broadcasts that an earlier command left uncounted belong to no one,
+        # nor do those of this command should it fail before they are counted.
+        self._listener.begin_command()
         # A file rather than a pipe: a reader of a pipe would wait for every
         # process that inherited it, we only wait for the one we started.
         stdout_path = self._scratch_file("stdout")

@@ -155,6 +155,9 @@ class FenceTest(StandInCase):
     fails, the broadcasts before it must not reach the next command's count."""
 
     def listening(self, **stand_in):
+        # A new log: the listener must not be taken as ready on an old one.
+        if os.path.exists(self.log):
+            os.remove(self.log)
         env = dict(self.env, **{f"STAND_IN_{name.upper()}": str(value) for name, value in stand_in.items()})
         listener = BroadcastListener(_Prefix(env), "e2e_listener.exe", "e2e_fence.exe", self.log,
                                      os.path.join(self.state, "listener.err"), timeout=5)
@@ -163,16 +166,18 @@ class FenceTest(StandInCase):
         runner = FontctlRunner(_Prefix(env), listener, "e2e_launcher.exe", self.state)
         return listener, runner
 
-    def test_broadcasts_before_a_failed_fence_are_dropped(self):
+    def test_broadcasts_of_a_failed_command_are_dropped(self):
         # Fence 1 follows the listener's start; fence 2 follows the first command.
-        for name, stand_in, error in (
-                ("the fence exits with a failure", {"failing_fences": "2"}, RuntimeError),
-                ("Wine never starts the fence", {"failing_starts": "4 5 6"}, wine_start.WineStartError)):
+        for name, stand_in, first_run, error in (
+                ("the fence exits with a failure", {"failing_fences": "2"}, {}, RuntimeError),
+                ("Wine never starts the fence", {"failing_starts": "4 5 6"}, {}, wine_start.WineStartError),
+                ("a caller broadcast, then a start inside it failed", {},
+                 {"env": {"STAND_IN_SAY": START_FAILURE}, "retry": False}, wine_start.WineStartError)):
             with self.subTest(name):
                 open(os.path.join(self.state, "starts"), "wb").close()
                 listener, runner = self.listening(**stand_in)
                 with self.assertRaises(error):
-                    runner.run("broadcaster.exe", ["2"], self.state)
+                    runner.run("broadcaster.exe", ["2"], self.state, **first_run)
                 self.assertEqual(runner.run("broadcaster.exe", ["1"], self.state).broadcasts, ((0, 0),))
                 self.assertEqual(runner.run("broadcaster.exe", ["0"], self.state).broadcasts, ())
                 listener._process.kill()
