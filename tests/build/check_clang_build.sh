@@ -17,9 +17,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-cmake -S "$source_dir" -B "$work/build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/clang-mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=MinSizeRel -DFONTCTL_BUILD_E2E_HELPERS=OFF >/dev/null
+# The preset windows-clang, in a folder of its own.
+(cd "$source_dir" && cmake --preset windows-clang -B "$work/build") >/dev/null
 cmake --build "$work/build" --target fontctl fontctl-utf8
 exe=$work/build/fontctl.exe
 
