@@ -26,9 +26,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 export LC_ALL=C
 
-top=$(git rev-parse --show-toplevel 2>/dev/null || true)
+top=$(git rev-parse --show-toplevel 2>&1 || true)
 if [[ "$top" != "$(pwd -P)" ]]; then
-    echo "release.sh: $(pwd -P) is not the top of a git checkout: a release is built from a commit, and names it" >&2
+    echo "release.sh: $(pwd -P) is not the top of a git checkout: a release is built from a commit, and names it ($top)" >&2
     exit 1
 fi
 # Files marked assume-unchanged or skip-worktree would hide their edits from
