@@ -3,7 +3,8 @@
 # using Debian's osslsigncode:
 #   FONTCTL_SIGN_PKCS12         a PKCS#12 file with the code-signing
 #                               certificate, its key and its chain
-#   FONTCTL_SIGN_PASSWORD_FILE  a file whose first line is that file's password
+#   FONTCTL_SIGN_PASSWORD_FILE  a file holding its password alone (a line end
+#                               after it is ignored)
 #   FONTCTL_SIGN_TIMESTAMP_URL  optional: an RFC 3161 time-stamp server; no time
 #                               stamp when unset
 # osslsigncode reads the password from its file (-readpass): it is never on a
