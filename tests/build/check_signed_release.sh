@@ -14,7 +14,8 @@
 #   wrapper on PATH) nor in any output, a wrong one included;
 # - with FONTCTL_SIGN_TIMESTAMP_URL, scripts/sign_programs.sh (what release.sh
 #   signs with) gets an RFC 3161 time stamp that verifies, from a time-stamp
-#   server on 127.0.0.1 (timestamp_server.py).
+#   server on 127.0.0.1 (timestamp_server.py), and fails when the server is
+#   gone.
 # Usage: check_signed_release.sh SOURCE_DIR VERSION
 set -euo pipefail
 source_dir=$(cd "$1" && pwd)
@@ -235,6 +236,20 @@ if FONTCTL_SIGN_PKCS12=$keys/signer.p12 FONTCTL_SIGN_PASSWORD_FILE=$keys/passwor
 else
     fail "sign_programs.sh could not sign with a time stamp from $url:"
     cat "$work/stamped.log" "$work/server.log"
+fi
+
+# A time stamp that cannot be had fails the signing: no program goes out
+# unstamped when a stamp was asked for.
+kill "$server_pid"
+wait "$server_pid" 2>/dev/null || true
+server_pid=
+cp "$work/unsigned/fontctl.exe" "$work/unstamped.exe"
+if FONTCTL_SIGN_PKCS12=$keys/signer.p12 FONTCTL_SIGN_PASSWORD_FILE=$keys/password FONTCTL_SIGN_TIMESTAMP_URL=$url \
+    "$src/scripts/sign_programs.sh" "$work/unstamped.exe" >"$work/unstamped.log" 2>&1; then
+    fail "sign_programs.sh signed although the time-stamp server at $url was gone"
+fi
+if ! cmp -s "$work/unstamped.exe" "$work/unsigned/fontctl.exe"; then
+    fail "a signing that could not get its time stamp changed the program"
 fi
 
 # A wrong password: the program stays as it was, and no password is shown.
