@@ -7,8 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 scripts/install-deps.sh
-cmake -S . -B build/win -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+cmake --preset windows >/dev/null
 cmake --build build/win --target fontctl fontctl-utf8 >/dev/null
 
 work=$(mktemp -d)

@@ -1,13 +1,16 @@
 #!/usr/bin/python3
 """Checks a release that scripts/release.sh wrote into a dist/ folder.
 
-- dist/ holds the archive fontctl-VERSION-win64.zip, SHA256SUMS and a copy of
-  each program in the archive, nothing else;
+- dist/ holds the archive fontctl-VERSION-win64.zip, SHA256SUMS, BUILDINFO
+  and a copy of each program in the archive, nothing else;
 - the archive is sound, flat and in name order: README.md, LICENSE and
   CHANGELOG.md as they are in the source, and programs (.exe, fontctl.exe and
   fontctl-utf8.exe among them) that are byte for byte the copies beside it;
-- SHA256SUMS covers exactly the archive and each program, and `sha256sum -c`
-  accepts it.
+- SHA256SUMS covers exactly the archive, each program and BUILDINFO, and
+  `sha256sum -c` accepts it;
+- BUILDINFO names the version, the commit checked out in SOURCE_DIR, and the
+  Debian packages of the compiler, binutils, MinGW-w64 runtime, CMake, Ninja,
+  Python and zlib at the versions installed now, with no file from elsewhere.
 
 Usage: check_release.py DIST VERSION SOURCE_DIR
 """
@@ -55,7 +58,7 @@ def check(dist, version, source_dir):
         if contents.get(name) != read(os.path.join(source_dir, name)):
             failures.append(f"{archive}: {name} is missing or differs from the source's")
 
-    expected = sorted([archive, "SHA256SUMS"] + programs)
+    expected = sorted([archive, "SHA256SUMS", "BUILDINFO"] + programs)
     if sorted(os.listdir(dist)) != expected:
         failures.append(f"dist/ holds {sorted(os.listdir(dist))}, not {expected}")
 
@@ -64,8 +67,8 @@ def check(dist, version, source_dir):
     for line in sums.splitlines():
         digest, _, name = line.partition("  ")
         covered[name] = digest
-    if sorted(covered) != sorted([archive] + programs):
-        failures.append(f"SHA256SUMS covers {sorted(covered)}, not the archive and its programs")
+    if sorted(covered) != sorted([archive, "BUILDINFO"] + programs):
+        failures.append(f"SHA256SUMS covers {sorted(covered)}, not the archive, its programs and BUILDINFO")
     for name, digest in covered.items():
         path = os.path.join(dist, name)
         if os.path.isfile(path) and hashlib.sha256(read(path)).hexdigest() != digest:
@@ -74,7 +77,52 @@ def check(dist, version, source_dir):
     if verified.returncode != 0:
         failures.append(f"sha256sum -c SHA256SUMS fails in dist/:\n{verified.stdout}{verified.stderr}")
 
+    failures += check_buildinfo(os.path.join(dist, "BUILDINFO"), version, source_dir)
+
     print(f"{archive}: {os.path.getsize(os.path.join(dist, archive))} bytes, {', '.join(sorted(contents))}")
+    return failures
+
+
+# Packages that must be recorded whatever else the build used: what compiles,
+# links and packs fontctl.
+RECORDED_PACKAGES = ("g++-mingw-w64-x86-64-win32", "gcc-mingw-w64-x86-64-win32", "binutils-mingw-w64-x86-64",
+                     "mingw-w64-common", "mingw-w64-x86-64-dev", "cmake", "ninja-build", "python3.11-minimal",
+                     "zlib1g")
+
+
+def check_buildinfo(path, version, source_dir):
+    if not os.path.isfile(path):
+        return ["there is no BUILDINFO"]
+    failures = []
+    fields = {}
+    name = None
+    for line in read(path).decode().splitlines():
+        if line.startswith(" ") and name:
+            fields[name].append(line.strip())
+        else:
+            name, _, value = line.partition(": ")
+            name = name.rstrip(":")
+            fields[name] = [value] if value else []
+    commit = subprocess.run(["git", "-C", source_dir, "rev-parse", "HEAD"], capture_output=True, text=True).stdout.strip()
+    for field, expected in (("Version", [version]), ("Commit", [commit])):
+        if fields.get(field) != expected:
+            failures.append(f"BUILDINFO: {field} is {fields.get(field)}, not {expected}")
+    if "Not-From-Packages" in fields:
+        failures.append(f"BUILDINFO: files from no package: {fields['Not-From-Packages']}")
+    recorded = {}
+    for entry in fields.get("Installed-Build-Depends", []):
+        package, _, package_version = entry.rstrip(",").partition(" (= ")
+        recorded[package.split(":")[0]] = package_version.rstrip(")")
+    for package, package_version in recorded.items():
+        installed = subprocess.run(["dpkg-query", "-W", "-f=${Version}", package], capture_output=True, text=True).stdout
+        if installed != package_version:
+            failures.append(f"BUILDINFO: {package} {package_version}, but {installed or 'nothing'} is installed")
+    for package in RECORDED_PACKAGES:
+        if package not in recorded:
+            failures.append(f"BUILDINFO does not record {package}")
+    compilers = [tool for tool in fields.get("Build-Tools", []) if tool.startswith("C++ compiler:")]
+    if not compilers or "/x86_64-w64-mingw32-g++-win32 " not in compilers[0]:
+        failures.append(f"BUILDINFO: the C++ compiler is {compilers}, not x86_64-w64-mingw32-g++-win32")
     return failures
 
 

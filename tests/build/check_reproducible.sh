@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Runs scripts/release.sh in two copies of the source's tracked files: in
+# Runs scripts/release.sh in two copies of the source's work tree: in
 # folders whose names differ in length, made and built at different times and
 # under different umasks. Both must give a byte-identical fontctl.exe and a
-# byte-identical release (archive, program copies, SHA256SUMS), and the
+# byte-identical release (archive, program copies, BUILDINFO, SHA256SUMS), and the
 # release must be sound (check_release.py).
 # Usage: check_reproducible.sh SOURCE_DIR VERSION
 set -euo pipefail
@@ -12,16 +12,14 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Copies the tracked files into $work/NAME (files get the time of the copy,
-# modes follow the umask) and runs the release script there.
+# Copies the work tree into $work/NAME and commits it there (copy_checkout.sh:
+# files get the time of the copy, modes follow the umask) and runs the release
+# script in that copy.
 release_in_copy() {
     local name=$1 mask=$2
     (
         umask "$mask"
-        mkdir "$work/$name"
-        git -C "$source_dir" ls-files -z |
-            tar -C "$source_dir" --null --ignore-failed-read -T - -cf - |
-            tar -C "$work/$name" --touch --no-same-permissions -xf -
+        "$here/copy_checkout.sh" "$source_dir" "$work/$name"
         if ! "$work/$name/scripts/release.sh" >"$work/$name.log" 2>&1; then
             echo "FAIL: release.sh failed in the copy $name"
             cat "$work/$name.log"
