@@ -20,9 +20,9 @@ bool IsAsciiLetter(unsigned char byte)
 std::string_view FileNameOf(std::string_view sourcePath)
 {
     // A drive prefix ("D:f.ttf", relative to drive D's current folder) ends
-    // where its colon does. A colon anywhere else separates nothing: in
-    // "a.ttf:s" it names a data stream of a.ttf, which the copy keeps, so
-    // that it lands inside the folder all the same.
+    // where its colon does. A colon anywhere else separates nothing: "a.ttf:s"
+    // names the data stream s of a.ttf, and its copy, the stream s of a file
+    // in the folder, stays inside the folder.
     std::size_t nameStart = 0;
     if (sourcePath.size() >= 2 && IsAsciiLetter(static_cast<unsigned char>(sourcePath[0]))
         && sourcePath[1] == ':') {
