@@ -40,8 +40,10 @@ static int Install(const char* sourcePath, const char* folderPath)
 
 int main(int argc, char** argv)
 {
-    /* fontctl.exe reads the raw command line; so does the floor. */
-    GetCommandLineA();
+    /* fontctl.exe makes its narrow command line from the Unicode one, without
+       best fit; so does the floor, into a buffer that holds any line. */
+    static char line[65536];
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, GetCommandLineW(), -1, line, sizeof line, "?", NULL);
     if (argc >= 2 && strcmp(argv[1], "10") == 0) {
         PostMessageA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);
         fwrite("0", 1, 1, stdout);

@@ -99,7 +99,9 @@ CommandArguments SplitCommandLine(std::string_view commandLine)
 
 char const* ArgumentAt(CommandArguments const& arguments, std::size_t position)
 {
-    if (position > arguments.count) {
+    // Position 0 holds no argument either: with no argument at all the buffer
+    // holds nothing that was written, or there is no buffer.
+    if (position == 0 || position > arguments.count) {
         return "";
     }
     char const* argument = arguments.bytes.get();

@@ -25,7 +25,7 @@ struct CommandArguments {
 CommandArguments SplitCommandLine(std::string_view commandLine);
 
 // The argument at a position counted from 1 after the program's name; an empty
-// string when the command line holds no argument there.
+// string when the command line holds no argument there (position 0 included).
 char const* ArgumentAt(CommandArguments const& arguments, std::size_t position);
 
 }  // namespace fontctl

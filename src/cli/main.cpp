@@ -2,9 +2,11 @@
 // platform and split by our own rules, because C runtimes differ in how they
 // build argv.
 #include "cli/command_table.h"
+#include "platform/byte_buffer.h"
 #include "platform/platform.h"
 
 int main()
 {
-    return fontctl::RunCommandLine(fontctl::platform::GetCommandLineA());
+    fontctl::ByteBuffer const commandLine = fontctl::platform::ReadCommandLine();
+    return fontctl::RunCommandLine(commandLine.get());
 }

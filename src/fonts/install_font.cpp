@@ -8,15 +8,33 @@
 
 namespace fontctl {
 
+namespace {
+
+bool IsAsciiLetter(unsigned char byte)
+{
+    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
+}
+
+}  // namespace
+
 std::string_view FileNameOf(std::string_view sourcePath)
 {
-    // Read one character at a time from the start: only that tells a trail
-    // byte 0x5C apart from a backslash.
+    // A drive prefix ("D:f.ttf", relative to drive D's current folder) ends
+    // where its colon does. A colon anywhere else separates nothing: "a.ttf:s"
+    // names the data stream s of a.ttf, and its copy, the stream s of a file
+    // in the folder, stays inside the folder.
     std::size_t nameStart = 0;
-    std::size_t pos = 0;
+    if (sourcePath.size() >= 2 && IsAsciiLetter(static_cast<unsigned char>(sourcePath[0]))
+        && sourcePath[1] == ':') {
+        nameStart = 2;
+    }
+    // Read one character at a time from the start: only that tells a trail
+    // byte 0x5C apart from a backslash. Windows takes a forward slash as a
+    // separator too; 0x2F and 0x3A are never trail bytes.
+    std::size_t pos = nameStart;
     while (pos < sourcePath.size()) {
         auto const byte = static_cast<unsigned char>(sourcePath[pos]);
-        if (byte == '\\') {
+        if (byte == '\\' || byte == '/') {
             nameStart = pos + 1;
             ++pos;
         } else if (platform::IsDBCSLeadByte(byte) && pos + 1 < sourcePath.size()) {

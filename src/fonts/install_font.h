@@ -16,9 +16,11 @@ enum class InstallResult : std::int32_t {
     AddFailed = 4,
 };
 
-// The bytes of `sourcePath` after its last backslash that stands as a
-// character of its own in the ANSI code page (the trail byte of a double-byte
-// character is no separator). The whole path when there is none.
+// The bytes of `sourcePath` after its last separator, as Windows reads paths:
+// a backslash or a forward slash that stands as a character of its own in the
+// program's code page (the trail byte of a double-byte character is no
+// separator), or the colon of a drive prefix ("D:f.ttf"; a colon elsewhere
+// separates nothing). The whole path when there is none.
 std::string_view FileNameOf(std::string_view sourcePath);
 
 // Copies `sourcePath` to `folderPath` + '\' + its file name, replacing a file

@@ -1,7 +1,15 @@
 // The Windows operations that fontctl needs, declared with plain types so
-// that the code above this layer never includes <windows.h>. The Win32 build
-// implements them in platform_win32.cpp; the unit tests link a recording fake.
+// that the code above this layer never includes <windows.h>.
+//
+// Text crosses this layer as bytes in the program's own code page. fontctl.exe
+// (platform_win32.cpp) takes the ANSI code page and calls the narrow Win32
+// functions with each path as it stands. fontctl-utf8.exe
+// (platform_win32_wide.cpp) takes UTF-8 and calls the wide functions, each
+// path converted to UTF-16 right before the call. The operations keep the
+// names of the narrow functions. The unit tests link a recording fake.
 #pragma once
+
+#include "platform/byte_buffer.h"
 
 #include <cstdint>
 
@@ -14,11 +22,14 @@ using SearchHandle = void*;
 inline SearchHandle const InvalidSearchHandle
     = reinterpret_cast<SearchHandle>(static_cast<std::intptr_t>(-1));
 
-// The raw command line of the process, in the ANSI code page.
-char const* GetCommandLineA();
+// The raw command line of the process, program name included, in the
+// program's code page and NUL-terminated. Made from the Unicode command line
+// without best fit: a character that the code page cannot hold becomes '?',
+// never a look-alike that could be a quote or a separator.
+ByteBuffer ReadCommandLine();
 
-// Whether the byte is a lead byte of a double-byte character in the ANSI code
-// page. Always false under single-byte code pages and UTF-8.
+// Whether the byte is a lead byte of a double-byte character in the program's
+// code page. Always false under single-byte code pages and UTF-8.
 bool IsDBCSLeadByte(unsigned char byte);
 
 // Non-zero when a file or folder exists at the path.

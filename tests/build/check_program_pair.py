@@ -1,11 +1,16 @@
 #!/usr/bin/python3
-"""fontctl.exe and fontctl-utf8.exe are one program with two manifests.
+"""fontctl.exe and fontctl-utf8.exe: which Windows functions each imports, and
+their manifests.
 
-Every section but the resources is the same, byte for byte and at the same
-address, and so are the headers but for the fields that the size of the
-resources sets. fontctl.exe's manifest asks for asInvoker without uiAccess
-and sets nothing else; fontctl-utf8.exe's asks the same and adds only the
-UTF-8 active code page.
+fontctl.exe hands paths to the narrow (A) file and font functions, in the
+ANSI code page, and fontctl-utf8.exe to the wide (W) ones, in UTF-16: each
+imports its own form of every one of them and not one of the other form.
+Both read the Unicode command line (GetCommandLineW) and never the one that
+Windows converts with best fit (GetCommandLineA); fontctl.exe converts it
+itself (WideCharToMultiByte), and only it asks for lead bytes of the code
+page. fontctl.exe's manifest asks for asInvoker without uiAccess and sets
+nothing else; fontctl-utf8.exe's asks the same and adds only the UTF-8 active
+code page.
 
 Usage: check_program_pair.py FONTCTL_EXE FONTCTL_UTF8_EXE
 """
@@ -34,8 +39,29 @@ UTF8_CODE_PAGE = [
      (), "UTF-8"),
 ]
 
-# Header fields that follow from the size of the resources.
-RESOURCE_SIZED_FIELDS = {"SizeOfInitializedData", "SizeOfImage", "CheckSum"}
+# The functions that take a path (or, PostMessage, none, but come in both
+# forms all the same), by library, without their A or W.
+TWO_FORMS = {
+    "kernel32.dll": ["CopyFile", "DeleteFile", "FindFirstFile"],
+    "shlwapi.dll": ["PathFileExists"],
+    "gdi32.dll": ["AddFontResource", "RemoveFontResource"],
+    "user32.dll": ["PostMessage"],
+}
+
+# What each program imports (library, function) and what it must not.
+COMMON = {("kernel32.dll", "GetCommandLineW"), ("kernel32.dll", "FindClose")}
+NEVER = {("kernel32.dll", "GetCommandLineA")}
+NARROW_ONLY = {("kernel32.dll", "WideCharToMultiByte"), ("kernel32.dll", "IsDBCSLeadByte")}
+
+
+def forms(suffix):
+    return {(dll, name + suffix) for dll, names in TWO_FORMS.items() for name in names}
+
+
+EXPECTED = {
+    "fontctl.exe": (forms("A") | COMMON | NARROW_ONLY, forms("W") | NEVER),
+    "fontctl-utf8.exe": (forms("W") | COMMON, forms("A") | NEVER | {("kernel32.dll", "IsDBCSLeadByte")}),
+}
 
 failures = []
 
@@ -43,6 +69,15 @@ failures = []
 def fail(message):
     failures.append(message)
     print(f"FAIL: {message}")
+
+
+def imports(image):
+    """Every (library, function) that the image imports by name."""
+    found = set()
+    for entry in getattr(image, "DIRECTORY_ENTRY_IMPORT", []):
+        dll = entry.dll.decode().lower()
+        found |= {(dll, function.name.decode()) for function in entry.imports if function.name}
+    return found
 
 
 def manifest_elements(image):
@@ -66,44 +101,23 @@ def elements(node, path=()):
     return found
 
 
-def sections(image):
-    return {section.Name.rstrip(b"\0").decode(): (section.VirtualAddress, section.Misc_VirtualSize,
-                                                  section.get_data()) for section in image.sections}
-
-
-def header_fields(image):
-    fields = {f"FILE_HEADER.{k}": v for k, v in image.FILE_HEADER.dump_dict().items()}
-    fields.update({f"OPTIONAL_HEADER.{k}": v for k, v in image.OPTIONAL_HEADER.dump_dict().items()
-                   if k not in RESOURCE_SIZED_FIELDS})
-    for index, directory in enumerate(image.OPTIONAL_HEADER.DATA_DIRECTORY):
-        if directory.name != "IMAGE_DIRECTORY_ENTRY_RESOURCE":
-            fields[f"DATA_DIRECTORY[{index}]"] = (directory.VirtualAddress, directory.Size)
-    return fields
-
-
 def main(fontctl_path, utf8_path):
-    fontctl, utf8 = pefile.PE(fontctl_path), pefile.PE(utf8_path)
+    for path, program, manifest in ((fontctl_path, "fontctl.exe", REQUEST_AS_INVOKER),
+                                    (utf8_path, "fontctl-utf8.exe", REQUEST_AS_INVOKER + UTF8_CODE_PAGE)):
+        image = pefile.PE(path)
+        found = imports(image)
+        required, forbidden = EXPECTED[program]
+        for dll, function in sorted(required - found):
+            fail(f"{path} does not import {function} from {dll}")
+        for dll, function in sorted(forbidden & found):
+            fail(f"{path} imports {function} from {dll}")
 
-    ours, theirs = sections(fontctl), sections(utf8)
-    if ours.keys() != theirs.keys():
-        fail(f"different sections: {sorted(ours)} and {sorted(theirs)}")
-    for name in sorted(ours.keys() & theirs.keys() - {".rsrc"}):
-        if ours[name] != theirs[name]:
-            fail(f"section {name} differs")
-
-    ours, theirs = header_fields(fontctl), header_fields(utf8)
-    for field in sorted(ours.keys() | theirs.keys()):
-        if ours.get(field) != theirs.get(field):
-            fail(f"header field {field} differs: {ours.get(field)} and {theirs.get(field)}")
-
-    for path, image, expected in ((fontctl_path, fontctl, REQUEST_AS_INVOKER),
-                                  (utf8_path, utf8, REQUEST_AS_INVOKER + UTF8_CODE_PAGE)):
-        found = manifest_elements(image)
-        if found is None:
+        elements_found = manifest_elements(image)
+        if elements_found is None:
             fail(f"{path}: no RT_MANIFEST resource with ID 1")
-        elif found != expected:
-            extra = [element for element in found if element not in expected]
-            missing = [element for element in expected if element not in found]
+        elif elements_found != manifest:
+            extra = [element for element in elements_found if element not in manifest]
+            missing = [element for element in manifest if element not in elements_found]
             fail(f"{path}: the manifest holds {extra} beyond and lacks {missing}")
 
     return 1 if failures else 0

@@ -56,6 +56,31 @@ class BatchScriptTest(CallerCase):
                          broadcasts=3)
         self.assertEqual(list(target.iterdir()), [])
 
+    def test_crafted_file_name_installs_nothing_else(self):
+        # Read with best fit, this one name would be three arguments: the file
+        # src\evil, the folder ..\loot, and .ttf; fontctl.exe reads '?' for
+        # each fullwidth character, and the name names nothing.
+        tools = self.deploy(self.sandbox / "tools")
+        source = self.make_folder(self.sandbox / "src")
+        crafted = self.truetype(source / "evil\uff02 \uff02..\uff3cloot\uff02 \uff02.ttf")
+        self.truetype(source / "evil")
+        plain = self.truetype(source / "Example.ttf")
+        loot = self.make_folder(self.sandbox / "loot")
+        target = self.make_folder(self.sandbox / "target")
+        before = self.snapshot(self.sandbox)
+
+        outcome = self.script(tools, "install-fonts.cmd", source, target)
+        self.assertEqual(outcome.status, 1, f"exit status; {outcome}")
+        lines = sorted(outcome.stdout.decode("cp1252").splitlines())
+        self.assertEqual(len(lines), 2, f"standard output; {outcome}")
+        self.assertEqual(lines[0], f"0 installed: {plain.name}")
+        self.assertTrue(lines[1].startswith("1 font file not found: evil"), f"standard output; {outcome}")
+        self.assertEqual(outcome.broadcasts, ((0, 0),))
+        self.assertSameBytes(target / plain.name, plain)
+        self.assertFalse((target / crafted.name).exists())
+        self.assertEqual(list(loot.iterdir()), [])
+        self.assertUnchanged(before, self.sandbox, except_for=[target / plain.name])
+
     def test_default_target_and_fontctl_on_path(self):
         tools = self.deploy(self.sandbox / "scripts", fontctl=False)
         bin_dir = self.make_folder(self.sandbox / "bin (x64) & more")

@@ -1,6 +1,7 @@
 """Where the copy lands: the file name is what follows the source path's last
-backslash that is a character of its own, appended to the folder path after
-one backslash."""
+separator (a backslash or a forward slash that is a character of its own, or
+the colon of a drive prefix), appended to the folder path after one
+backslash."""
 from e2e_case import E2ECase
 from wine_prefix import JAPANESE, SINGLE_BYTE
 
@@ -22,18 +23,63 @@ class DestinationPathTest(E2ECase):
         self.assertOutcome(self.fontctl("1", "font.ttf", folder, cwd=case), b"0", broadcasts=1)
         self.assertSameBytes(folder / "font.ttf", font)
 
-    def test_forward_slashes_are_no_separators(self):
-        # The whole relative path becomes the file name, so the copy goes to
-        # the folder's own "fonts" subfolder, not to the folder itself.
-        case = self.new_dir()
-        font = self.truetype(case / "fonts" / "font.ttf")
-        folder = self.make_folder(case / "folder")
-        self.make_folder(folder / "fonts")
-        before = self.snapshot(case)
+    def test_every_separator_that_windows_knows(self):
+        # A forward slash and the colon of a drive prefix end a folder as a
+        # backslash does: each source is copied under its own name into the
+        # folder. A file of that name elsewhere (where the whole relative
+        # path, appended to the folder, would lead) stays as it was.
+        cases = [
+            # the source as given, relative to src\ below the case
+            "fonts/font.ttf",
+            "../src/fonts/font.ttf",
+            "..\\src/fonts\\font.ttf",
+            "./fonts//font.ttf",
+            "fonts\\font.ttf",
+        ]
+        for given in cases:
+            with self.subTest(given):
+                case = self.new_dir()
+                font = self.truetype(case / "src" / "fonts" / "font.ttf")
+                folder = self.make_folder(case / "target" / "fonts")
+                # Where target\fonts\..\src\fonts\font.ttf would lead.
+                unrelated = self.non_font(case / "target" / "src" / "fonts" / "font.ttf")
+                self.make_folder(folder / "fonts")
+                copy = folder / "font.ttf"
+                before = self.snapshot(case)
 
-        self.assertOutcome(self.fontctl("1", "fonts/font.ttf", folder, cwd=case), b"0", broadcasts=1)
-        self.assertSameBytes(folder / "fonts" / "font.ttf", font)
-        self.assertUnchanged(before, case, except_for=[folder / "fonts" / "font.ttf"])
+                self.assertOutcome(self.fontctl("1", given, folder, cwd=case / "src"), b"0", broadcasts=1)
+                self.assertSameBytes(copy, font)
+                self.assertUnchanged(before, case, except_for=[copy])
+                self.assertTrue(unrelated.is_file())
+
+    def test_absolute_paths_with_forward_slashes(self):
+        case = self.new_dir()
+        font = self.truetype(case / "src" / "font.ttf")
+        folder = self.make_folder(case / "target")
+        copy = folder / "font.ttf"
+        for source, target in ((self.win(font).replace("\\", "/"), folder),
+                               (self.win(font), self.win(folder).replace("\\", "/"))):
+            with self.subTest(source=source, target=target):
+                before = self.snapshot(case)
+                self.assertOutcome(self.fontctl("1", source, target), b"0", broadcasts=1)
+                self.assertSameBytes(copy, font)
+                self.assertUnchanged(before, case, except_for=[copy])
+                copy.unlink()
+
+    def test_drive_relative_source(self):
+        # Z:font.ttf is font.ttf in the current folder of drive Z:, which is
+        # the current folder here. The copy is named font.ttf, not Z:font.ttf.
+        case = self.new_dir()
+        font = self.truetype(case / "src" / "font.ttf")
+        folder = self.make_folder(case / "target")
+        copy = folder / "font.ttf"
+        for given in ("Z:font.ttf", "z:font.ttf", "Z:..\\src/font.ttf"):
+            with self.subTest(given):
+                before = self.snapshot(case)
+                self.assertOutcome(self.fontctl("1", given, folder, cwd=case / "src"), b"0", broadcasts=1)
+                self.assertSameBytes(copy, font)
+                self.assertUnchanged(before, case, except_for=[copy])
+                copy.unlink()
 
     def test_source_ending_in_a_backslash(self):
         # The file name is empty; copying a folder onto the folder path fails.

@@ -31,6 +31,7 @@ class Utf8ProgramTest(E2ECase):
             (SINGLE_BYTE, "fonts/\U0001f642 smile.ttf", "folder", b"1"),
             (JAPANESE, "fonts/Über.ttf", "folder", b"1"),
             (JAPANESE, "fonts/café.ttf", "folder", b"1"),
+            (JAPANESE, "fonts/한글.ttf", "folder", b"1"),
         ]
         for locale, font_path, folder_name, narrow_code in cases:
             with self.subTest(font_path, folder=folder_name, locale=locale):

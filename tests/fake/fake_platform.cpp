@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -44,9 +45,11 @@ SearchHandle const OpenSearch = reinterpret_cast<SearchHandle>(static_cast<std::
 
 }  // namespace
 
-char const* GetCommandLineA()
+ByteBuffer ReadCommandLine()
 {
-    return F().commandLine.c_str();
+    ByteBuffer line = AllocateBytes(F().commandLine.size() + 1);
+    std::memcpy(line.get(), F().commandLine.c_str(), F().commandLine.size() + 1);
+    return line;
 }
 
 bool IsDBCSLeadByte(unsigned char byte)

@@ -1,7 +1,9 @@
 // FileNameOf on any bytes: the name is a suffix of the source path that
 // starts at the beginning or right after a separator, and holds none itself.
-// A separator is a backslash byte that starts a character of its own, which
-// only a walk from the first byte with the lead-byte table can tell.
+// A separator is a backslash or forward slash byte that starts a character of
+// its own, which only a walk from the first byte with the lead-byte table can
+// tell, or the colon of a drive prefix: the second byte, after an ASCII
+// letter. No other colon separates.
 #include "fonts/install_font.h"
 
 #include "fuzz_input.h"
@@ -38,7 +40,13 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     Require(name.data() >= path.data() && name.data() + name.size() == path.data() + path.size(),
         "the file name is a suffix of the path itself");
     std::vector<bool> const starts = CharacterStarts(path);
-    auto const isSeparator = [&](std::size_t pos) { return starts[pos] && path[pos] == '\\'; };
+    auto const isSeparator = [&](std::size_t pos) {
+        if (pos == 1 && path[pos] == ':') {
+            char const drive = path[0];
+            return (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
+        }
+        return starts[pos] && (path[pos] == '\\' || path[pos] == '/');
+    };
     auto const nameStart = static_cast<std::size_t>(name.data() - path.data());
     Require(nameStart == 0 || isSeparator(nameStart - 1),
         "the file name starts at the beginning or after a separator");

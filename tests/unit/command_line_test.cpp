@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -97,6 +98,25 @@ TEST(SplitCommandLine, ReadsNoFurtherThanTheTextItWasGiven)
     std::string const commandLine = "x 1 \x95Z";
     EXPECT_EQ(SplitToList(std::string_view(commandLine).substr(0, commandLine.size() - 1)),
         (Arguments {"1", "\x95"}));
+}
+
+TEST(ArgumentAt, APositionWithNoArgumentIsEmpty)
+{
+    fake::Reset();
+    // No arguments at all: nothing in the buffer was written. A default
+    // CommandArguments has no buffer; reading it would crash.
+    CommandArguments const none = SplitCommandLine("fontctl.exe");
+    CommandArguments const nothing {};
+    for (CommandArguments const* arguments : {&none, &nothing}) {
+        for (std::size_t const position : {0U, 1U, 2U, 3U}) {
+            EXPECT_STREQ(ArgumentAt(*arguments, position), "") << position;
+        }
+    }
+    // Position 0 is the program's name, which no caller asks for.
+    CommandArguments const two = SplitCommandLine("fontctl.exe 1 a.ttf");
+    EXPECT_STREQ(ArgumentAt(two, 0), "");
+    EXPECT_STREQ(ArgumentAt(two, 2), "a.ttf");
+    EXPECT_STREQ(ArgumentAt(two, 3), "");
 }
 
 }  // namespace

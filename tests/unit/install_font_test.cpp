@@ -119,8 +119,30 @@ TEST_F(InstallFontTest, BuildsTheDestinationFromTheFolderABackslashAndTheFileNam
     DestinationCase const cases[] = {
         {CodePage::SingleByte, "C:\\a\\b\\c.ttf", "D:\\f", "D:\\f\\c.ttf"},
         {CodePage::SingleByte, "c.ttf", "D:\\f", "D:\\f\\c.ttf"},
-        {CodePage::SingleByte, "C:/a/b/c.ttf", "D:\\f", "D:\\f\\C:/a/b/c.ttf"},
-        {CodePage::SingleByte, "C:\\a/b\\c/d.ttf", "D:\\f", "D:\\f\\c/d.ttf"},
+        // Windows takes a forward slash as a separator too: the copy never
+        // lands outside the folder through one.
+        {CodePage::SingleByte, "C:/a/b/c.ttf", "D:\\f", "D:\\f\\c.ttf"},
+        {CodePage::SingleByte, "C:\\a/b\\c/d.ttf", "D:\\f", "D:\\f\\d.ttf"},
+        {CodePage::SingleByte, "../src/f.ttf", "C:\\t\\fonts", "C:\\t\\fonts\\f.ttf"},
+        {CodePage::SingleByte, "..\\..", "D:\\f", "D:\\f\\.."},
+        {CodePage::SingleByte, "//server/share/f.ttf", "D:\\f", "D:\\f\\f.ttf"},
+        {CodePage::SingleByte, "C:\\a/", "D:\\f", "D:\\f\\"},
+        // The colon of a drive prefix ends it; a drive-relative path names a
+        // file in that drive's current folder.
+        {CodePage::SingleByte, "D:f.ttf", "C:\\t", "C:\\t\\f.ttf"},
+        {CodePage::SingleByte, "z:sub\\f.ttf", "C:\\t", "C:\\t\\f.ttf"},
+        {CodePage::SingleByte, "D:", "C:\\t", "C:\\t\\"},
+        {CodePage::SingleByte, "D::f.ttf", "C:\\t", "C:\\t\\:f.ttf"},
+        // Any other colon is no separator: no drive letter before it, or not
+        // the second character. "a.ttf:s" is the stream s of a.ttf, and its
+        // copy stays a stream of a file inside the folder.
+        {CodePage::SingleByte, "a.ttf:s", "C:\\t", "C:\\t\\a.ttf:s"},
+        {CodePage::SingleByte, "C:\\a\\b.ttf:s:$DATA", "D:\\f", "D:\\f\\b.ttf:s:$DATA"},
+        {CodePage::SingleByte, "1:f.ttf", "C:\\t", "C:\\t\\1:f.ttf"},
+        {CodePage::SingleByte, "\xC4:f.ttf", "C:\\t", "C:\\t\\\xC4:f.ttf"},
+        {CodePage::SingleByte, ":f.ttf", "C:\\t", "C:\\t\\:f.ttf"},
+        {CodePage::SingleByte, "ab:f.ttf", "C:\\t", "C:\\t\\ab:f.ttf"},
+        {CodePage::SingleByte, "\\D:f.ttf", "C:\\t", "C:\\t\\D:f.ttf"},
         {CodePage::SingleByte, "C:\\a\\c.ttf", "D:\\f\\", "D:\\f\\\\c.ttf"},
         {CodePage::SingleByte, "C:\\a\\dir\\", "D:\\f", "D:\\f\\"},
         {CodePage::SingleByte, "\\\\\\", "D:\\f", "D:\\f\\"},
@@ -133,6 +155,13 @@ TEST_F(InstallFontTest, BuildsTheDestinationFromTheFolderABackslashAndTheFileNam
         {CodePage::Japanese932, "C:\\\x81\x81\\x.ttf", "D:\\f", "D:\\f\\x.ttf"},
         // A lead byte at the end of the path has no trail byte to take.
         {CodePage::Japanese932, "C:\\a\\\x95", "D:\\f", "D:\\f\\\x95"},
+        // A forward slash after a double-byte character is a separator, and
+        // so is the colon of a drive prefix before one; a lead byte before a
+        // colon is no drive letter.
+        {CodePage::Japanese932, "\x95\\/f.ttf", "D:\\f", "D:\\f\\f.ttf"},
+        {CodePage::Japanese932, "D:\x95\\.ttf", "C:\\t", "C:\\t\\\x95\\.ttf"},
+        {CodePage::SingleByte, "D:\x95\\.ttf", "C:\\t", "C:\\t\\.ttf"},
+        {CodePage::Japanese932, "\x95:f.ttf", "D:\\f", "D:\\f\\\x95:f.ttf"},
     };
     for (auto const& [codePage, sourcePath, folderPath, destinationPath] : cases) {
         fake::Reset();
