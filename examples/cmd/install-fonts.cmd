@@ -9,9 +9,9 @@ rem the folder is created when missing. A copy already there is taken out of
 rem the font table and deleted first, since Windows keeps the file of a
 rem loaded font open. A copy keeps no read-only attribute, so that it can be
 rem removed later; the copy of a file that holds no font is deleted again.
-rem Hidden and system files are left out, as FOR lists none. Fonts added
-rem this way last until the user signs out: run the script at logon to have
-rem them in every session.
+rem Hidden and system files are left out, as Windows' FOR leaves them out of
+rem its list. Fonts added this way last until the user signs out: run the
+rem script at logon to have them in every session.
 rem
 rem Prints one line per file: the code fontctl answered, what the code
 rem means, and the file name. Exit status: 0 when every file answered 0,
@@ -62,18 +62,21 @@ for %%G in (*) do (
     for %%H in (.ttf .ttc .otf .fon) do (
         rem A wildcard also matches short names: compare the whole extension.
         if /i "%%~xG"=="%%H" (
-            set "FC_FOUND=1"
-            if exist "%FC_TARGET%\%%~nxG" (
-                attrib -r "%FC_TARGET%\%%~nxG" >nul 2>&1
-                "%FC_EXE%" 2 "%FC_TARGET%\%%~nxG" >nul
+            set "FC_ATTRIBUTES=%%~aG"
+            call :pick
+            if defined FC_PICKED (
+                if exist "%FC_TARGET%\%%~nxG" (
+                    attrib -r "%FC_TARGET%\%%~nxG" >nul 2>&1
+                    "%FC_EXE%" 2 "%FC_TARGET%\%%~nxG" >nul
+                )
+                "%FC_EXE%" 1 "%%~fG" "%FC_TARGET%" >"%FC_OUT%"
+                call :report
+                echo %%~nxG
+                if exist "%FC_TARGET%\%%~nxG" attrib -r "%FC_TARGET%\%%~nxG" >nul 2>&1
+                rem DEL given a folder would empty it: files only. (Wine's cmd
+                rem finds "NAME\" for a file NAME too, but not "NAME\*".)
+                if defined FC_DROP if not exist "%FC_TARGET%\%%~nxG\*" del /f /q "%FC_TARGET%\%%~nxG" 2>nul
             )
-            "%FC_EXE%" 1 "%%~fG" "%FC_TARGET%" >"%FC_OUT%"
-            call :report
-            echo %%~nxG
-            if exist "%FC_TARGET%\%%~nxG" attrib -r "%FC_TARGET%\%%~nxG" >nul 2>&1
-            rem DEL given a folder would empty it: files only. (Wine's cmd finds
-            rem "NAME\" for a file NAME too, but not "NAME\*".)
-            if defined FC_DROP if not exist "%FC_TARGET%\%%~nxG\*" del /f /q "%FC_TARGET%\%%~nxG" 2>nul
         )
     )
 )
@@ -103,6 +106,17 @@ if "%FC_CODE%"=="4" set "FC_DROP=1"
 if not "%FC_CODE%"=="0" set "FC_FAILED=1"
 if "%FC_CODE%"=="" set "FC_CODE=-"
 <nul set /p "=%FC_CODE% %FC_MEANING%: "
+goto :eof
+
+rem Picks the file whose attributes are in FC_ATTRIBUTES (as in "--a------":
+rem d, r, a, h, s, ...) unless it is hidden or system, as Windows' FOR does;
+rem Wine's FOR lists such files too.
+:pick
+set "FC_PICKED="
+if "%FC_ATTRIBUTES:~3,1%"=="h" goto :eof
+if "%FC_ATTRIBUTES:~4,1%"=="s" goto :eof
+set "FC_PICKED=1"
+set "FC_FOUND=1"
 goto :eof
 
 :usage

@@ -9,7 +9,8 @@ rem with fontctl-utf8.exe, or else fontctl.exe: taken from this script's
 rem folder, or else from PATH. A copy that is not there counts as removed.
 rem A copy whose fonts are not in this session's font table (installed in an
 rem earlier session), or that fontctl could not delete, is deleted here.
-rem Hidden and system files of SOURCE_FOLDER are left out, as FOR lists none.
+rem Hidden and system files of SOURCE_FOLDER are left out, as install-fonts.cmd
+rem leaves them out.
 rem
 rem Prints one line per file: the code fontctl answered, what became of the
 rem copy, and the file name. Exit status: 0 when every copy is gone, 1 when
@@ -57,18 +58,21 @@ for %%G in (*) do (
     for %%H in (.ttf .ttc .otf .fon) do (
         rem A wildcard also matches short names: compare the whole extension.
         if /i "%%~xG"=="%%H" (
-            set "FC_FOUND=1"
-            "%FC_EXE%" 2 "%FC_TARGET%\%%~nxG" >"%FC_OUT%"
-            call :read_code
-            rem DEL given a folder would empty it: files only. (Wine's cmd finds
-            rem "NAME\" for a file NAME too, but not "NAME\*".)
-            if defined FC_DELETE if not exist "%FC_TARGET%\%%~nxG\*" (
-                attrib -r "%FC_TARGET%\%%~nxG" >nul 2>&1
-                del /f /q "%FC_TARGET%\%%~nxG" >nul 2>&1
+            set "FC_ATTRIBUTES=%%~aG"
+            call :pick
+            if defined FC_PICKED (
+                "%FC_EXE%" 2 "%FC_TARGET%\%%~nxG" >"%FC_OUT%"
+                call :read_code
+                rem DEL given a folder would empty it: files only. (Wine's cmd
+                rem finds "NAME\" for a file NAME too, but not "NAME\*".)
+                if defined FC_DELETE if not exist "%FC_TARGET%\%%~nxG\*" (
+                    attrib -r "%FC_TARGET%\%%~nxG" >nul 2>&1
+                    del /f /q "%FC_TARGET%\%%~nxG" >nul 2>&1
+                )
+                if exist "%FC_TARGET%\%%~nxG" (set "FC_LEFT=1") else set "FC_LEFT="
+                call :report
+                echo %%~nxG
             )
-            if exist "%FC_TARGET%\%%~nxG" (set "FC_LEFT=1") else set "FC_LEFT="
-            call :report
-            echo %%~nxG
         )
     )
 )
@@ -105,6 +109,17 @@ if not "%FC_CODE%"=="0" if not defined FC_DELETE set "FC_FAILED=1"
 if defined FC_LEFT set "FC_FAILED=1"
 if "%FC_CODE%"=="" set "FC_CODE=-"
 <nul set /p "=%FC_CODE% %FC_MEANING%: "
+goto :eof
+
+rem Picks the file whose attributes are in FC_ATTRIBUTES (as in "--a------":
+rem d, r, a, h, s, ...) unless it is hidden or system, as Windows' FOR does;
+rem Wine's FOR lists such files too.
+:pick
+set "FC_PICKED="
+if "%FC_ATTRIBUTES:~3,1%"=="h" goto :eof
+if "%FC_ATTRIBUTES:~4,1%"=="s" goto :eof
+set "FC_PICKED=1"
+set "FC_FOUND=1"
 goto :eof
 
 :usage

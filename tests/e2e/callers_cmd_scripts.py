@@ -228,3 +228,33 @@ class BatchScriptTest(CallerCase):
         ], broadcasts=0)
         self.assertEqual([path.name for path in target.iterdir()], [kept.name])
         self.assertTrue((target / kept.name / "inside.txt").is_file())
+
+    def test_hidden_and_system_files_are_left_out(self):
+        # Windows' FOR lists neither; Wine's lists both, so the scripts check.
+        tools = self.deploy(self.sandbox / "tools")
+        source = self.make_folder(self.sandbox / "fonts")
+        shown = self.truetype(source / "Example Sans.ttf")
+        target = self.make_folder(self.sandbox / "target")
+        for name, flags in (("Example Hidden.ttf", ["+h"]), ("Example System.ttf", ["+s"]),
+                            ("Example Both.otf", ["+h", "+s"])):
+            font = self.truetype(source / name)
+            self.assertEqual(self.wine("attrib", *flags, font).status, 0)
+            # A file of that name in the target, which the removal must not touch.
+            shutil.copyfile(font, target / name)
+        before = self.snapshot(target)
+
+        outcome = self.script(tools, "install-fonts.cmd", source, target)
+        self.assertLines(outcome, 0, [f"0 installed: {shown.name}"], broadcasts=1)
+        self.assertUnchanged(before, target, except_for=[target / shown.name])
+        outcome = self.script(tools, "remove-fonts.cmd", source, target)
+        self.assertLines(outcome, 0, [f"0 removed, or not there: {shown.name}"], broadcasts=1)
+        self.assertUnchanged(before, target)
+
+        # With only those left, the folder holds no font to install.
+        shown.unlink()
+        for script in SCRIPTS:
+            with self.subTest(script):
+                outcome = self.script(tools, script, source, target)
+                self.assertLines(outcome, 0, [f'No .ttf, .ttc, .otf or .fon file in "{self.win(source)}".'],
+                                 broadcasts=0)
+                self.assertUnchanged(before, target)
