@@ -34,11 +34,15 @@ if not "%~2"=="" (
     set "FC_TARGET=%LOCALAPPDATA%\Microsoft\Windows\Fonts"
 )
 rem The target is quoted as the last argument of fontctl: a backslash before
-rem the closing quote would escape it. So the folder loses its last
+rem the closing quote would escape it. So a folder loses its last
 rem backslash, and a drive root becomes "D:\.", because a bare "D:" names
-rem that drive's current folder.
+rem that drive's current folder. The source is written alike, to compare.
 if "%FC_TARGET:~-1%"=="\" set "FC_TARGET=%FC_TARGET:~0,-1%"
 if "%FC_TARGET:~-1%"==":" set "FC_TARGET=%FC_TARGET%\."
+if "%FC_SOURCE:~-1%"=="\" set "FC_SOURCE=%FC_SOURCE:~0,-1%"
+if "%FC_SOURCE:~-1%"==":" set "FC_SOURCE=%FC_SOURCE%\."
+rem A source that is the target holds no copies, only the fonts themselves.
+if /i "%FC_SOURCE%"=="%FC_TARGET%" goto same_folder
 
 rem fontctl-utf8.exe receives every name that Windows can hold; fontctl.exe
 rem only those of the ANSI code page.
@@ -125,6 +129,10 @@ exit /b 2
 
 :no_source
 echo install-fonts: no folder "%FC_SOURCE%" 1>&2
+exit /b 2
+
+:same_folder
+echo install-fonts: the source folder is the target folder "%FC_TARGET%" 1>&2
 exit /b 2
 
 :no_local_app_data

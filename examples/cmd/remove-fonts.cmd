@@ -33,9 +33,15 @@ if not "%~2"=="" (
     set "FC_TARGET=%LOCALAPPDATA%\Microsoft\Windows\Fonts"
 )
 rem The same folder text as install-fonts.cmd makes of it: the font table
-rem knows a font by the path it was added under.
+rem knows a font by the path it was added under. The source is written
+rem alike, to compare.
 if "%FC_TARGET:~-1%"=="\" set "FC_TARGET=%FC_TARGET:~0,-1%"
 if "%FC_TARGET:~-1%"==":" set "FC_TARGET=%FC_TARGET%\."
+if "%FC_SOURCE:~-1%"=="\" set "FC_SOURCE=%FC_SOURCE:~0,-1%"
+if "%FC_SOURCE:~-1%"==":" set "FC_SOURCE=%FC_SOURCE%\."
+rem A source that is the target holds no copies, only the fonts themselves,
+rem which this script would delete.
+if /i "%FC_SOURCE%"=="%FC_TARGET%" goto same_folder
 
 rem fontctl-utf8.exe receives every name that Windows can hold; fontctl.exe
 rem only those of the ANSI code page.
@@ -128,6 +134,10 @@ exit /b 2
 
 :no_source
 echo remove-fonts: no folder "%FC_SOURCE%" 1>&2
+exit /b 2
+
+:same_folder
+echo remove-fonts: the source folder is the target folder "%FC_TARGET%" 1>&2
 exit /b 2
 
 :no_local_app_data

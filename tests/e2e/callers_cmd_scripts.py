@@ -112,6 +112,9 @@ class BatchScriptTest(CallerCase):
             ("a source folder that does not exist", with_fontctl, [self.sandbox / "missing", target]),
             ("a source that is a file", with_fontctl, [source / "Example.ttf", target]),
             ("fontctl.exe neither beside the script nor on PATH", without_fontctl, [source, target]),
+            # Removing would delete the fonts themselves.
+            ("the source folder as the target", with_fontctl, [source, source]),
+            ("the source folder as the target, with a backslash", with_fontctl, [source, self.win(source) + "\\"]),
         ]
         for name, tools, args in cases:
             for script in SCRIPTS:
@@ -202,8 +205,8 @@ class BatchScriptTest(CallerCase):
         for run in (1, 2):
             with self.subTest(f"remove, run {run}"):
                 outcome = self.script(tools, "remove-fonts.cmd", source, target)
-                self.assertLines(outcome, 0, [f"0 removed, or not there: {path.name}" for path in (sans, locked, notes)],
-                                 broadcasts=3)
+                self.assertLines(outcome, 0, [f"0 removed, or not there: {path.name}"
+                                              for path in (sans, locked, notes)], broadcasts=3)
                 self.assertEqual(list(target.iterdir()), [])
 
     def test_remove_in_a_later_session(self):
