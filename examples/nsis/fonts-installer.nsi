@@ -163,10 +163,16 @@ Var InstalledBefore
             SetFileAttributes "${USER_FONTS}\${FILE}" NORMAL
             Delete "${USER_FONTS}\${FILE}"
         ${EndIf}
+        ; The font of an earlier run goes back; without a file to put back
+        ; (its copy was gone), its value goes too.
         ${If} $Previous${N} == "${USER_FONTS}\${FILE}"
-            !insertmacro RunFontctl '1 "$PLUGINSDIR\previous\${FILE}" "${USER_FONTS}"'
-            ${If} $R0 != "0"
-                StrCpy $Left "$Left$\r$\n${USER_FONTS}\${FILE} (not put back: fontctl answered '$R0')"
+            ${If} ${FileExists} "$PLUGINSDIR\previous\${FILE}"
+                !insertmacro RunFontctl '1 "$PLUGINSDIR\previous\${FILE}" "${USER_FONTS}"'
+                ${If} $R0 != "0"
+                    StrCpy $Left "$Left$\r$\n${USER_FONTS}\${FILE} (not put back: fontctl answered '$R0')"
+                ${EndIf}
+            ${ElseIfNot} ${FileExists} "${USER_FONTS}\${FILE}"
+                DeleteRegValue HKCU "${FONTS_KEY}" "${FACE}"
             ${EndIf}
         ${EndIf}
         Call RollBack

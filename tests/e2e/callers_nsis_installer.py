@@ -168,6 +168,12 @@ class NsisInstallerTest(CallerCase):
         self.assertLines(self.run_caller(third, "/S"), 2, [], broadcasts=2)
         self.assertInstalled(installed, name)
 
+        # The same with the installed copy deleted by hand: nothing to put
+        # back, so its value goes too, and no value is left without a file.
+        (self.user_fonts / sans[0].name).unlink()
+        self.assertLines(self.run_caller(third, "/S"), 2, [], broadcasts=1)
+        self.assertNoTrace([sans], None)
+
         self.assertLines(self.uninstall(name), 0, [], broadcasts=1)
         self.assertNoTrace([sans, serif, notes], name)
 
