@@ -203,7 +203,6 @@ Function RollBack
     ${AndIf} $InstalledBefore != 1
         DeleteRegKey HKCU "${UNINSTALL_KEY}"
         Delete "$INSTDIR\uninstall.exe"
-        SetOutPath "$PLUGINSDIR"
         RMDir "$INSTDIR"
     ${EndIf}
 FunctionEnd
@@ -236,6 +235,9 @@ Section "Fonts"
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
 
+    ; fontctl starts in the output folder: out of $INSTDIR, which a failure
+    ; removes again.
+    SetOutPath "$PLUGINSDIR"
     !insertmacro ForEachFont InstallFont 1
 SectionEnd
 

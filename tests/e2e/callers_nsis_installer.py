@@ -53,7 +53,8 @@ class NsisInstallerTest(CallerCase):
         if name is None:
             return
         self.assertIsNone(self.registry_value(UNINSTALL_KEY + name, "DisplayName"), "the uninstall entry is left")
-        self.assertFalse(self.install_dir(name).exists(), "the uninstaller is left")
+        left = sorted(path.name for path in self.install_dir(name).iterdir()) if self.install_dir(name).exists() else None
+        self.assertIsNone(left, "the uninstaller's folder is left")
 
     def install_dir(self, name):
         return self.profile.joinpath("AppData", "Local", "Programs", name)
@@ -137,10 +138,11 @@ class NsisInstallerTest(CallerCase):
             with self.subTest(label):
                 fonts = self.fonts(self.sandbox / f"fonts {number}", *names)
                 installer, name = self.build(self.sandbox / f"fonts {number}", fonts, f"setup {number}.exe")
+                before = self.snapshot(self.user_fonts)
                 outcome = self.run_caller(installer, "/S")
                 self.assertLines(outcome, 2, [], broadcasts=broadcasts)
                 self.assertNoTrace(fonts, name)
-                self.assertEqual(list(self.user_fonts.iterdir()), [])
+                self.assertUnchanged(before, self.user_fonts)
 
     def test_a_failure_keeps_what_an_earlier_run_installed(self):
         installed = self.fonts(self.sandbox / "fonts", "Example Sans.ttf")
@@ -236,9 +238,10 @@ class NsisInstallerTest(CallerCase):
         for version in ("win7", "win81"):
             with self.subTest(version):
                 self.set_registry_value(APP_DEFAULTS_KEY + "\\" + installer.name, "Version", "REG_SZ", version)
+                before = self.snapshot(self.user_fonts)
                 self.assertLines(self.run_caller(installer, "/S"), 2, [], broadcasts=0)
                 self.assertNoTrace(fonts, name)
-                self.assertFalse(self.user_fonts.exists() and any(self.user_fonts.iterdir()))
+                self.assertUnchanged(before, self.user_fonts)
 
     def test_profile_and_temporary_folders_outside_the_code_page(self):
         # The per-user font folder and the installer's temporary folder with
