@@ -22,7 +22,7 @@ rem spaces, parentheses, ampersands and percent signs in it are taken as
 rem they are. fontctl writes its code into a file that FOR /F reads: FOR /F
 rem over a command would hand the command to a second cmd, which would
 rem expand the percent signs of the paths again. FOR variables are letters
-rem that are no path modifier (G, H, I), so that %%~nxG cannot be misread.
+rem that are no path modifier (G, H, I, J), so that %%~nxG cannot be misread.
 setlocal EnableExtensions DisableDelayedExpansion
 
 if "%~1"=="" goto usage
