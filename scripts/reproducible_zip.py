@@ -2,11 +2,12 @@
 """Packs the files of a folder into a zip archive whose bytes depend only on
 the files' names and contents and on a given day.
 
-Entries are sorted by name, all dated that day at midnight, marked as ordinary
-files readable by everyone (rw-r--r--) and compressed with deflate at level 9,
-so that neither the time of the run, nor the umask, nor the order in which the
-file system lists the folder gets into the archive. The folder must hold
-files only: the archive is flat.
+Entries are the folder's files, subfolders' included, named by their path
+below the folder with "/" between its parts, sorted by that name, all dated
+that day at midnight, marked as ordinary files readable by everyone
+(rw-r--r--) and compressed with deflate at level 9, so that neither the time
+of the run, nor the umask, nor the order in which the file system lists a
+folder gets into the archive. Folders get no entries of their own.
 
 Usage: reproducible_zip.py FOLDER YYYY-MM-DD ARCHIVE
 """
@@ -23,11 +24,16 @@ UNIX = 3
 
 def pack(folder, day, archive):
     entries = []
-    for name in sorted(os.listdir(folder)):
-        path = os.path.join(folder, name)
-        if os.path.islink(path) or not os.path.isfile(path):
-            raise SystemExit(f"reproducible_zip.py: {path} is not an ordinary file; the archive is flat")
-        entries.append((name, path))
+    for parent, dirs, files in os.walk(folder):
+        for name in dirs + files:
+            path = os.path.join(parent, name)
+            if os.path.islink(path):
+                raise SystemExit(f"reproducible_zip.py: {path} is a link; the archive holds files only")
+            if name in files:
+                if not os.path.isfile(path):
+                    raise SystemExit(f"reproducible_zip.py: {path} is not an ordinary file")
+                entries.append((os.path.relpath(path, folder).replace(os.sep, "/"), path))
+    entries.sort()
 
     with zipfile.ZipFile(archive, "w") as zip_file:
         for name, path in entries:

@@ -1,11 +1,19 @@
-; A per-user font installer around fontctl.exe: no elevation, and the fonts
-; stay after the next sign-in, as when Windows installs a font for one user.
-; Each font is copied into the per-user font folder and added to the font
-; table by fontctl.exe, then recorded under HKCU so that Windows loads it in
-; later sessions. The uninstaller takes the fonts out again.
+; A per-user font installer around fontctl: no elevation, and the fonts stay
+; after the next sign-in, as when Windows installs a font for one user. Each
+; font is copied into the per-user font folder and added to the font table by
+; fontctl, then recorded under HKCU so that Windows loads it in later
+; sessions. The uninstaller takes the fonts out again.
+;
+; The installer is all or nothing: its uninstaller and uninstall entry are
+; written before the first font, and when a font fails, the fonts that this
+; run added are taken out again before it stops. Running it again (a repair,
+; or a newer version of the fonts) first takes out each font that an earlier
+; run installed: Windows keeps the file of a loaded font open, so it could
+; not be copied over.
 ;
 ; Built with defines (see README.md beside this file):
-;   FONTCTL    fontctl.exe to bundle
+;   FONTCTL    the fontctl program to bundle: fontctl-utf8.exe, so that
+;              profile and font names in any writing system reach it
 ;   FONTS_DIR  folder holding the fonts on the build machine
 ;   FONT1..n   file names of the fonts in FONTS_DIR, numbered from 1
 ;   FACE1..n   registry value of each font: its face name and type, for
@@ -15,16 +23,17 @@
 ;              "Example Fonts")
 
 Unicode true
-; A 64-bit installer, like the fontctl.exe it carries. The user's own rights
-; are enough: everything goes into the user's folders and HKCU.
+; A 64-bit installer, like the fontctl it carries. The user's own rights are
+; enough: everything goes into the user's folders and HKCU.
 Target amd64-unicode
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
 
 !include LogicLib.nsh
+!include WinVer.nsh
 
 !ifndef FONTCTL
-    !error "define FONTCTL: the fontctl.exe to bundle"
+    !error "define FONTCTL: the fontctl-utf8.exe (or fontctl.exe) to bundle"
 !endif
 !ifndef FONTS_DIR
     !error "define FONTS_DIR: the folder that holds the fonts"
@@ -43,6 +52,8 @@ SetCompressor /SOLID lzma
 !define USER_FONTS "$LOCALAPPDATA\Microsoft\Windows\Fonts"
 !define FONTS_KEY "Software\Microsoft\Windows NT\CurrentVersion\Fonts"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${NAME}"
+; Windows 10 version 1809 is the first to load the fonts listed under HKCU.
+!define FIRST_BUILD_WITH_USER_FONTS 17763
 
 Name "${NAME}"
 OutFile "${OUTFILE}"
@@ -54,18 +65,32 @@ Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
 
-; Inserts MACRO FILE FACE for FONT1/FACE1, FONT2/FACE2 and so on, up to the
+; Inserts MACRO N FILE FACE for FONT1/FACE1, FONT2/FACE2 and so on, up to the
 ; first number that is not defined.
 !macro ForEachFont MACRO N
     !ifdef FONT${N}
         !ifndef FACE${N}
             !error "FONT${N} has no FACE${N}"
         !endif
-        !insertmacro ${MACRO} "${FONT${N}}" "${FACE${N}}"
+        !insertmacro ${MACRO} ${N} "${FONT${N}}" "${FACE${N}}"
         !define /redef /math ForEachFont_NEXT ${N} + 1
         !insertmacro ForEachFont ${MACRO} ${ForEachFont_NEXT}
     !endif
 !macroend
+
+; What the installer knows of each font: the registry value's data before
+; this run ("" when there was none), and whether this run added the font
+; where no earlier run had installed it (1), which a failure undoes.
+!macro DeclareFontVariables N FILE FACE
+    Var Previous${N}
+    Var Added${N}
+!macroend
+!insertmacro ForEachFont DeclareFontVariables 1
+
+; The fonts that could not be taken out, one per line, for the message.
+Var Left
+; 1 when an earlier run left the uninstall entry.
+Var InstalledBefore
 
 ; Stops the installer or uninstaller with MESSAGE: a message box in a normal
 ; run, exit status 2 in a silent one.
@@ -76,7 +101,7 @@ UninstPage instfiles
     Quit
 !macroend
 
-; Runs fontctl.exe from the plug-ins folder with ARGUMENTS, hidden, and leaves
+; Runs fontctl from the plug-ins folder with ARGUMENTS, hidden, and leaves
 ; what it printed, its result code, in $R0: empty when it printed nothing or
 ; did not start. Its exit status is 0 whatever the result, so it is not used.
 !macro RunFontctl ARGUMENTS
@@ -85,38 +110,123 @@ UninstPage instfiles
     Pop $R0
 !macroend
 
-!macro InstallFont FILE FACE
-    File "/oname=$PLUGINSDIR\fonts\${FILE}" "${FONTS_DIR}\${FILE}"
-    !insertmacro RunFontctl '1 "$PLUGINSDIR\fonts\${FILE}" "${USER_FONTS}"'
-    ${If} $R0 != "0"
-        ; Answer 4 leaves a copy that holds no font: not kept in the fonts.
-        ${If} $R0 == "4"
-            Delete "${USER_FONTS}\${FILE}"
-        ${EndIf}
-        !insertmacro Fail "fontctl.exe could not install ${FILE}: it answered '$R0'."
+; Takes the copy of FILE out of the font table and deletes it, then deletes
+; its registry value FACE. fontctl answers 1 when the font is not in this
+; session's font table (it did not load at sign-in, or the value was
+; written in this session by a run that failed) and 2 when it was taken out
+; but the file stayed: either way the copy is deleted here. A copy that
+; cannot be deleted keeps its value, and is added to $Left.
+!macro TakeOutFont FILE FACE
+    !insertmacro RunFontctl '2 "${USER_FONTS}\${FILE}"'
+    ${If} $R0 == "1"
+    ${OrIf} $R0 == "2"
+        SetFileAttributes "${USER_FONTS}\${FILE}" NORMAL
+        Delete "${USER_FONTS}\${FILE}"
     ${EndIf}
-    WriteRegStr HKCU "${FONTS_KEY}" "${FACE}" "${USER_FONTS}\${FILE}"
-    DetailPrint "Installed ${FACE}"
+    ${If} ${FileExists} "${USER_FONTS}\${FILE}"
+        StrCpy $Left "$Left$\r$\n${USER_FONTS}\${FILE} (fontctl answered '$R0')"
+        DetailPrint "Could not remove ${FACE}"
+    ${Else}
+        DeleteRegValue HKCU "${FONTS_KEY}" "${FACE}"
+        DetailPrint "Removed ${FACE}"
+    ${EndIf}
 !macroend
 
-!macro RemoveFont FILE FACE
-    !insertmacro RunFontctl '2 "${USER_FONTS}\${FILE}"'
-    ${If} $R0 != "0"
-        !insertmacro Fail "fontctl.exe could not remove ${FILE}: it answered '$R0'."
+!macro InstallFont N FILE FACE
+    StrCpy $Added${N} ""
+    ReadRegStr $Previous${N} HKCU "${FONTS_KEY}" "${FACE}"
+    File "/oname=$PLUGINSDIR\fonts\${FILE}" "${FONTS_DIR}\${FILE}"
+    ${If} $Previous${N} == "${USER_FONTS}\${FILE}"
+        ; Installed by an earlier run: out of the font table first, so that
+        ; Windows lets go of the file, keeping it to put back should the
+        ; new one fail.
+        CopyFiles /SILENT "${USER_FONTS}\${FILE}" "$PLUGINSDIR\previous"
+        !insertmacro RunFontctl '2 "${USER_FONTS}\${FILE}"'
     ${EndIf}
-    DeleteRegValue HKCU "${FONTS_KEY}" "${FACE}"
-    DetailPrint "Removed ${FACE}"
+    StrCpy $R2 ""
+    ${If} ${FileExists} "${USER_FONTS}\${FILE}"
+        StrCpy $R2 1
+    ${EndIf}
+    !insertmacro RunFontctl '1 "$PLUGINSDIR\fonts\${FILE}" "${USER_FONTS}"'
+    ${If} $R0 == "0"
+        WriteRegStr HKCU "${FONTS_KEY}" "${FACE}" "${USER_FONTS}\${FILE}"
+        ${If} $Previous${N} != "${USER_FONTS}\${FILE}"
+            StrCpy $Added${N} 1
+        ${EndIf}
+        DetailPrint "Installed ${FACE}"
+    ${Else}
+        StrCpy $R3 $R0
+        ; 4 leaves a copy that holds no font; a failed copy (3) may leave
+        ; part of one where there was no file.
+        ${If} $R3 == "4"
+        ${OrIf} $R2 == ""
+            SetFileAttributes "${USER_FONTS}\${FILE}" NORMAL
+            Delete "${USER_FONTS}\${FILE}"
+        ${EndIf}
+        ; The font of an earlier run goes back; without a file to put back
+        ; (its copy was gone), its value goes too.
+        ${If} $Previous${N} == "${USER_FONTS}\${FILE}"
+            ${If} ${FileExists} "$PLUGINSDIR\previous\${FILE}"
+                !insertmacro RunFontctl '1 "$PLUGINSDIR\previous\${FILE}" "${USER_FONTS}"'
+                ${If} $R0 != "0"
+                    StrCpy $Left "$Left$\r$\n${USER_FONTS}\${FILE} (not put back: fontctl answered '$R0')"
+                ${EndIf}
+            ${ElseIfNot} ${FileExists} "${USER_FONTS}\${FILE}"
+                DeleteRegValue HKCU "${FONTS_KEY}" "${FACE}"
+            ${EndIf}
+        ${EndIf}
+        Call RollBack
+        ${If} $Left != ""
+            !insertmacro Fail "fontctl could not install ${FILE}: it answered '$R3'. These fonts could not be taken out again; the uninstaller removes them:$Left"
+        ${EndIf}
+        !insertmacro Fail "fontctl could not install ${FILE}: it answered '$R3'. Nothing of this run was kept."
+    ${EndIf}
 !macroend
+
+!macro RollBackFont N FILE FACE
+    ${If} $Added${N} == 1
+        !insertmacro TakeOutFont "${FILE}" "${FACE}"
+        ; A value of that name for another file is written back.
+        ${If} $Previous${N} != ""
+        ${AndIfNot} ${FileExists} "${USER_FONTS}\${FILE}"
+            WriteRegStr HKCU "${FONTS_KEY}" "${FACE}" $Previous${N}
+        ${EndIf}
+    ${EndIf}
+!macroend
+
+; Takes out again every font that this run added and no earlier run had
+; installed, and, when nothing is left and no earlier run installed the
+; fonts, the uninstaller and its entry.
+Function RollBack
+    !insertmacro ForEachFont RollBackFont 1
+    ${If} $Left == ""
+    ${AndIf} $InstalledBefore != 1
+        DeleteRegKey HKCU "${UNINSTALL_KEY}"
+        Delete "$INSTDIR\uninstall.exe"
+        RMDir "$INSTDIR"
+    ${EndIf}
+FunctionEnd
 
 Section "Fonts"
     SetShellVarContext current
+    ${IfNot} ${AtLeastBuild} ${FIRST_BUILD_WITH_USER_FONTS}
+        !insertmacro Fail "${NAME} needs Windows 10 version 1809 or later: older Windows does not load fonts installed for one user. Nothing was installed."
+    ${EndIf}
     InitPluginsDir
     SetOutPath "$PLUGINSDIR"
     File "/oname=$PLUGINSDIR\fontctl.exe" "${FONTCTL}"
     CreateDirectory "$PLUGINSDIR\fonts"
+    CreateDirectory "$PLUGINSDIR\previous"
     CreateDirectory "${USER_FONTS}"
-    !insertmacro ForEachFont InstallFont 1
+    StrCpy $Left ""
 
+    ; The uninstaller and its entry first: whatever a run leaves behind
+    ; can be taken out again.
+    ReadRegStr $R0 HKCU "${UNINSTALL_KEY}" "UninstallString"
+    StrCpy $InstalledBefore ""
+    ${If} $R0 != ""
+        StrCpy $InstalledBefore 1
+    ${EndIf}
     SetOutPath "$INSTDIR"
     WriteUninstaller "$INSTDIR\uninstall.exe"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${NAME}"
@@ -124,14 +234,29 @@ Section "Fonts"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+
+    ; fontctl starts in the output folder: out of $INSTDIR, which a failure
+    ; removes again.
+    SetOutPath "$PLUGINSDIR"
+    !insertmacro ForEachFont InstallFont 1
 SectionEnd
 
+!macro UninstallFont N FILE FACE
+    !insertmacro TakeOutFont "${FILE}" "${FACE}"
+!macroend
+
+; Goes through every font, whatever happens to one; keeps the uninstaller
+; and its entry while a font is left, so that it can be run again.
 Section "Uninstall"
     SetShellVarContext current
     InitPluginsDir
     SetOutPath "$PLUGINSDIR"
     File "/oname=$PLUGINSDIR\fontctl.exe" "${FONTCTL}"
-    !insertmacro ForEachFont RemoveFont 1
+    StrCpy $Left ""
+    !insertmacro ForEachFont UninstallFont 1
+    ${If} $Left != ""
+        !insertmacro Fail "These fonts could not be removed; close the programs that use them and run the uninstaller again:$Left"
+    ${EndIf}
 
     DeleteRegKey HKCU "${UNINSTALL_KEY}"
     SetOutPath "$TEMP"

@@ -3,9 +3,12 @@
 
 - dist/ holds the archive fontctl-VERSION-win64.zip, SHA256SUMS, BUILDINFO
   and a copy of each program in the archive, nothing else;
-- the archive is sound, flat and in name order: README.md, LICENSE and
-  CHANGELOG.md as they are in the source, and programs (.exe, fontctl.exe and
-  fontctl-utf8.exe among them) that are byte for byte the copies beside it;
+- the archive is sound and in name order: at its top level README.md, LICENSE
+  and CHANGELOG.md as they are in the source, and programs (.exe, fontctl.exe
+  and fontctl-utf8.exe among them) that are byte for byte the copies beside
+  it; under examples/ the example callers, every file of the source's
+  examples/cmd/ and examples/nsis/ (their READMEs among them) as it is there,
+  and nothing else;
 - SHA256SUMS covers exactly the archive, each program and BUILDINFO, and
   `sha256sum -c` accepts it;
 - BUILDINFO names the version, the commit checked out in SOURCE_DIR, and the
@@ -21,11 +24,24 @@ import sys
 import zipfile
 
 DOCUMENTS = ("CHANGELOG.md", "LICENSE", "README.md")
+EXAMPLE_FOLDERS = ("examples/cmd", "examples/nsis")
 
 
 def read(path):
     with open(path, "rb") as file:
         return file.read()
+
+
+def example_files(source_dir):
+    """The contents of the files below the source's example folders, by
+    their names in the archive."""
+    files = {}
+    for folder in EXAMPLE_FOLDERS:
+        for parent, _, names in os.walk(os.path.join(source_dir, folder)):
+            for name in names:
+                path = os.path.join(parent, name)
+                files[os.path.relpath(path, source_dir).replace(os.sep, "/")] = read(path)
+    return files
 
 
 def check(dist, version, source_dir):
@@ -42,10 +58,21 @@ def check(dist, version, source_dir):
     if names != sorted(names):
         failures.append(f"{archive}: entries are not in name order: {names}")
 
+    examples = example_files(source_dir)
+    for folder in EXAMPLE_FOLDERS:
+        if not any(name.startswith(folder + "/") for name in examples):
+            failures.append(f"the source has no files in {folder}/")
+    for name in sorted(set(examples) | {name for name in contents if name.startswith("examples/")}):
+        if name not in contents:
+            failures.append(f"{archive} lacks {name}")
+        elif contents[name] != examples.get(name):
+            failures.append(f"{archive}: {name} is not the source's {name}")
     for name in sorted(contents):
+        if name.startswith("examples/"):
+            continue
         if "/" in name or "\\" in name:
             failures.append(f"{archive}: {name} is not at the top level")
-    programs = sorted(name for name in contents if name not in DOCUMENTS)
+    programs = sorted(name for name in contents if name not in DOCUMENTS and not name.startswith("examples/"))
     for name in programs:
         if not name.endswith(".exe"):
             failures.append(f"{archive}: {name} is neither a program nor one of {', '.join(DOCUMENTS)}")

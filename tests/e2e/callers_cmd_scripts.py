@@ -5,23 +5,49 @@ them or on PATH.
 Wine's cmd expands a percent sign in the value of a variable or argument once
 more (Windows' does not), so only the font files' own names hold percent
 signs here: the scripts carry those in FOR variables, which it leaves alone."""
+import os
 import shutil
+import stat
+from pathlib import Path
 
 from caller_case import EXAMPLES, CallerCase
 
 SCRIPTS = ("install-fonts.cmd", "remove-fonts.cmd")
+# Wine's cmd inside the prefix.
+CMD = ("drive_c", "windows", "system32", "cmd.exe")
 
 
 class BatchScriptTest(CallerCase):
-    def deploy(self, folder, fontctl=None):
+    def deploy(self, folder, fontctl=None, name="fontctl.exe"):
         """The scripts copied into FOLDER, and the program FONTCTL (by
-        default the real one) beside them as fontctl.exe; False for none."""
+        default the real one) beside them as NAME; False for none."""
         self.make_folder(folder)
         for script in SCRIPTS:
             shutil.copyfile(EXAMPLES / "cmd" / script, folder / script)
         if fontctl is not False:
-            shutil.copyfile(fontctl or self.session.fontctl_exe, folder / "fontctl.exe")
+            shutil.copyfile(fontctl or self.session.fontctl_exe, folder / name)
         return folder
+
+    def deploy_utf8(self, folder):
+        """The scripts with fontctl-utf8.exe beside them, as the README
+        advises for names outside the ANSI code page."""
+        return self.deploy(folder, self.session.fontctl_utf8_exe, "fontctl-utf8.exe")
+
+    def script_line(self, folder, name, *args):
+        """`cmd /c NAME "ARG" ...` started with exactly this command line, in
+        Unicode: each argument in quotes, as an administrator types it, with
+        no backslash added or doubled."""
+        line = " ".join([f"cmd /c {name}"] + [f'"{arg}"' for arg in args])
+        return self.launch_caller(Path(self.session.prefix.path, *CMD), line, cwd=folder)
+
+    def new_drive(self, folder):
+        """A drive letter of the prefix whose root is FOLDER, for as long as
+        the case runs."""
+        dosdevices = Path(self.session.prefix.path, "dosdevices")
+        letter = next(letter for letter in "mnopqrstuvwxy" if not os.path.lexists(dosdevices / f"{letter}:"))
+        os.symlink(self.make_folder(folder), dosdevices / f"{letter}:")
+        self.addCleanup(os.unlink, dosdevices / f"{letter}:")
+        return letter.upper() + ":"
 
     def script(self, folder, name, *args, env=None):
         """`wine cmd /c NAME ARGS` in the script's folder. The script is named
@@ -111,6 +137,9 @@ class BatchScriptTest(CallerCase):
             ("a source folder that does not exist", with_fontctl, [self.sandbox / "missing", target]),
             ("a source that is a file", with_fontctl, [source / "Example.ttf", target]),
             ("fontctl.exe neither beside the script nor on PATH", without_fontctl, [source, target]),
+            # Removing would delete the fonts themselves.
+            ("the source folder as the target", with_fontctl, [source, source]),
+            ("the source folder as the target, with a backslash", with_fontctl, [source, self.win(source) + "\\"]),
         ]
         for name, tools, args in cases:
             for script in SCRIPTS:
@@ -142,6 +171,118 @@ class BatchScriptTest(CallerCase):
         for script in SCRIPTS:
             with self.subTest(script):
                 outcome = self.script(tools, script, source, target)
-                self.assertLines(outcome, 1, [f"- no answer from fontctl.exe: {font.name}" for font in fonts],
+                self.assertLines(outcome, 1, [f"- no answer from fontctl: {font.name}" for font in fonts],
                                  broadcasts=0)
                 self.assertEqual(list(target.iterdir()), [])
+
+    def test_folder_names(self):
+        source = self.make_folder(self.sandbox / "fonts")
+        target = self.sandbox / "target"
+        root = self.sandbox / "drive root"
+        cyrillic = self.sandbox / "Шрифты (исходные)"
+        # The source folder, the source and target arguments as typed, and
+        # the folder where the copy lands.
+        cases = [
+            ("a target that ends in a backslash", source, self.win(source), self.win(target) + "\\", target),
+            ("a source that ends in a backslash", source, self.win(source) + "\\", self.win(target), target),
+            ("a drive root as the target", source, self.win(source), self.new_drive(root) + "\\", root),
+            ("Cyrillic source and target", cyrillic, self.win(cyrillic), self.win(cyrillic / "Папка шрифтов"),
+             cyrillic / "Папка шрифтов"),
+        ]
+        tools = self.deploy_utf8(self.sandbox / "tools")
+        for name, folder, source_arg, target_arg, lands in cases:
+            with self.subTest(name):
+                font = self.truetype(folder / "Example Sans.ttf")
+                outcome = self.script_line(tools, "install-fonts.cmd", source_arg, target_arg)
+                self.assertLines(outcome, 0, [f"0 installed: {font.name}"], broadcasts=1)
+                self.assertSameBytes(lands / font.name, font)
+
+                outcome = self.script_line(tools, "remove-fonts.cmd", source_arg, target_arg)
+                self.assertLines(outcome, 0, [f"0 removed, or not there: {font.name}"], broadcasts=1)
+                self.assertFalse((lands / font.name).exists())
+                font.unlink()
+
+    def test_second_run_and_read_only_sources(self):
+        tools = self.deploy(self.sandbox / "tools")
+        source = self.make_folder(self.sandbox / "fonts")
+        sans = self.truetype(source / "Example Sans.ttf")
+        locked = self.truetype(source / "Example Read-only.ttf")
+        notes = self.non_font(source / "notes.ttf")
+        for path in (locked, notes):
+            path.chmod(stat.S_IRUSR | stat.S_IRGRP | stat.S_IROTH)
+        target = self.make_folder(self.sandbox / "target")
+
+        # A second run takes each copy out of the font table before copying
+        # over it: on Windows a loaded font's file is held open.
+        for run, broadcasts in ((1, 2), (2, 4)):
+            with self.subTest(f"install, run {run}"):
+                outcome = self.script(tools, "install-fonts.cmd", source, target)
+                self.assertLines(outcome, 1, [
+                    f"0 installed: {sans.name}",
+                    f"0 installed: {locked.name}",
+                    f"4 no font in the file, copy deleted: {notes.name}",
+                ], broadcasts=broadcasts)
+                self.assertEqual(sorted(path.name for path in target.iterdir()), sorted([sans.name, locked.name]))
+                for font in (sans, locked):
+                    self.assertSameBytes(target / font.name, font)
+                    # Writable, so that a removal can delete it.
+                    self.assertTrue((target / font.name).stat().st_mode & stat.S_IWUSR, font.name)
+        for run in (1, 2):
+            with self.subTest(f"remove, run {run}"):
+                outcome = self.script(tools, "remove-fonts.cmd", source, target)
+                self.assertLines(outcome, 0, [f"0 removed, or not there: {path.name}"
+                                              for path in (sans, locked, notes)], broadcasts=3)
+                self.assertEqual(list(target.iterdir()), [])
+
+    def test_remove_in_a_later_session(self):
+        tools = self.deploy(self.sandbox / "tools")
+        source = self.make_folder(self.sandbox / "fonts")
+        sans = self.truetype(source / "Example Sans.ttf")
+        kept = self.truetype(source / "Example Kept.ttf")
+        target = self.make_folder(self.sandbox / "target")
+        outcome = self.script(tools, "install-fonts.cmd", source, target)
+        self.assertLines(outcome, 0, [f"0 installed: {font.name}" for font in (sans, kept)], broadcasts=2)
+
+        self.session.restart_wine_session()
+        # A folder in place of one copy: no one can delete it as a file.
+        (target / kept.name).unlink()
+        self.non_font(target / kept.name / "inside.txt")
+        outcome = self.script(tools, "remove-fonts.cmd", source, target)
+        # The fonts are not in the new session's font table: fontctl.exe
+        # answers 1 and deletes nothing, and the script deletes the copy.
+        self.assertLines(outcome, 1, [
+            f"1 not in the font table, copy deleted: {sans.name}",
+            f"1 not in the font table, copy not deleted: {kept.name}",
+        ], broadcasts=0)
+        self.assertEqual([path.name for path in target.iterdir()], [kept.name])
+        self.assertTrue((target / kept.name / "inside.txt").is_file())
+
+    def test_hidden_and_system_files_are_left_out(self):
+        # Windows' FOR lists neither; Wine's lists both, so the scripts check.
+        tools = self.deploy(self.sandbox / "tools")
+        source = self.make_folder(self.sandbox / "fonts")
+        shown = self.truetype(source / "Example Sans.ttf")
+        target = self.make_folder(self.sandbox / "target")
+        for name, flags in (("Example Hidden.ttf", ["+h"]), ("Example System.ttf", ["+s"]),
+                            ("Example Both.otf", ["+h", "+s"])):
+            font = self.truetype(source / name)
+            self.assertEqual(self.wine("attrib", *flags, font).status, 0)
+            # A file of that name in the target, which the removal must not touch.
+            shutil.copyfile(font, target / name)
+        before = self.snapshot(target)
+
+        outcome = self.script(tools, "install-fonts.cmd", source, target)
+        self.assertLines(outcome, 0, [f"0 installed: {shown.name}"], broadcasts=1)
+        self.assertUnchanged(before, target, except_for=[target / shown.name])
+        outcome = self.script(tools, "remove-fonts.cmd", source, target)
+        self.assertLines(outcome, 0, [f"0 removed, or not there: {shown.name}"], broadcasts=1)
+        self.assertUnchanged(before, target)
+
+        # With only those left, the folder holds no font to install.
+        shown.unlink()
+        for script in SCRIPTS:
+            with self.subTest(script):
+                outcome = self.script(tools, script, source, target)
+                self.assertLines(outcome, 0, [f'No .ttf, .ttc, .otf or .fon file in "{self.win(source)}".'],
+                                 broadcasts=0)
+                self.assertUnchanged(before, target)

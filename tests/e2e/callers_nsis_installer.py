@@ -1,5 +1,6 @@
 """The installer example of examples/nsis/, built with makensis around
-generated fonts and run silently under Wine, with its uninstaller."""
+generated fonts and fontctl-utf8.exe, as its README says, and run silently
+under Wine, with its uninstaller."""
 import shutil
 import subprocess
 
@@ -7,6 +8,9 @@ import font_files
 from caller_case import EXAMPLES, FONTS_KEY, USER_FONTS, CallerCase
 
 UNINSTALL_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+SHELL_FOLDERS_KEY = r"Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
+# Where Wine takes a program's Windows version from, by the program's file name.
+APP_DEFAULTS_KEY = r"Software\Wine\AppDefaults"
 
 
 def truetype_value(*families):
@@ -16,18 +20,22 @@ def truetype_value(*families):
 
 
 class NsisInstallerTest(CallerCase):
-    def build(self, fonts_dir, fonts):
-        """Builds the installer around FONTS, (file, registry value) pairs of
-        files in FONTS_DIR; returns it and the name it installs under."""
+    def build(self, fonts_dir, fonts, file_name="setup (fonts) & more.exe"):
+        """Builds the installer FILE_NAME around FONTS, (file, registry value)
+        pairs of files in FONTS_DIR; returns it and the name it installs
+        under, the same for every installer of a case."""
         name = f"Fontctl E2E {self._testMethodName}"
-        installer = self.sandbox / "setup (fonts) & more.exe"
-        defines = [f"-DFONTCTL={self.session.fontctl_exe}", f"-DFONTS_DIR={fonts_dir}",
+        installer = self.sandbox / file_name
+        defines = [f"-DFONTCTL={self.session.fontctl_utf8_exe}", f"-DFONTS_DIR={fonts_dir}",
                    f"-DOUTFILE={installer}", f"-DNAME={name}"]
         for number, (font, value) in enumerate(fonts, 1):
             defines += [f"-DFONT{number}={font.name}", f"-DFACE{number}={value}"]
         built = subprocess.run(["makensis", "-V2", *defines, str(EXAMPLES / "nsis" / "fonts-installer.nsi")],
                                stdin=subprocess.DEVNULL, capture_output=True, timeout=120, check=False)
         self.assertEqual(built.returncode, 0, f"makensis: {built.stdout.decode()}{built.stderr.decode()}")
+        # A new prefix of Wine 8 says it is Windows 7, where the installer
+        # refuses to run: this one runs as on Windows 10.
+        self.set_registry_value(APP_DEFAULTS_KEY + "\\" + installer.name, "Version", "REG_SZ", "win10")
         return installer, name
 
     def copy_path(self, font):
@@ -36,51 +44,230 @@ class NsisInstallerTest(CallerCase):
         return self.profile_windows_path(*USER_FONTS, font.name)
 
     def assertNoTrace(self, fonts, name):
-        """Neither a copy, nor a value under the font key, nor an uninstall
-        entry is left of these fonts and this installer."""
+        """Neither a copy, nor a value under the font key, nor (unless NAME
+        is None) an uninstall entry or uninstaller is left of these fonts and
+        this installer."""
         for font, value in fonts:
             self.assertFalse((self.user_fonts / font.name).exists(), f"{font.name} is still there")
             self.assertIsNone(self.registry_value(FONTS_KEY, value), f"{value} is still in the registry")
+        if name is None:
+            return
         self.assertIsNone(self.registry_value(UNINSTALL_KEY + name, "DisplayName"), "the uninstall entry is left")
+        left = sorted(path.name for path in self.install_dir(name).iterdir()) if self.install_dir(name).exists() else None
+        self.assertIsNone(left, "the uninstaller's folder is left")
 
-    def test_install_then_uninstall(self):
-        fonts_dir = self.make_folder(self.sandbox / "fonts")
-        sans = fonts_dir / "Example Sans & (Regular).ttf"
-        collection = fonts_dir / "example-set.ttc"
-        fonts = [(sans, truetype_value(font_files.write_truetype(sans))),
-                 (collection, truetype_value(*font_files.write_collection(collection)))]
-        installer, name = self.build(fonts_dir, fonts)
+    def install_dir(self, name):
+        return self.profile.joinpath("AppData", "Local", "Programs", name)
 
-        outcome = self.run_caller(installer, "/S")
-        self.assertLines(outcome, 0, [], broadcasts=2)
+    def assertInstalled(self, fonts, name):
+        """Each font's copy holds these bytes and is listed under the font
+        key; the uninstall entry names the uninstaller."""
         for font, value in fonts:
             self.assertSameBytes(self.user_fonts / font.name, font)
             self.assertEqual(self.registry_value(FONTS_KEY, value), self.copy_path(font))
-        install_dir = self.profile.joinpath("AppData", "Local", "Programs", name)
         uninstaller = self.profile_windows_path("AppData", "Local", "Programs", name, "uninstall.exe")
         self.assertEqual(self.registry_value(UNINSTALL_KEY + name, "UninstallString"), f'"{uninstaller}"')
+        self.assertTrue((self.install_dir(name) / "uninstall.exe").is_file())
 
-        # _?= keeps the uninstaller in its folder until it is done, instead
-        # of handing over to a copy of itself and returning at once. It takes
-        # the rest of the line, spaces and all, and no quotes.
+    def uninstall(self, name):
+        """Runs the uninstaller silently and waits for it. _?= keeps it in its
+        folder until it is done, instead of handing over to a copy of itself
+        and returning at once. It takes the rest of the line, spaces and all,
+        and no quotes; run in its own folder, it cannot delete itself, so
+        that is done here once it succeeded."""
         folder = self.profile_windows_path("AppData", "Local", "Programs", name)
-        outcome = self.launch_caller(install_dir / "uninstall.exe",
-                                     f'"{uninstaller}" /S _?={folder}'.encode("cp1252"))
-        self.assertLines(outcome, 0, [], broadcasts=2)
-        self.assertNoTrace(fonts, name)
-        # Run in its own folder, it cannot delete itself.
-        self.assertEqual([path.name for path in install_dir.iterdir()], ["uninstall.exe"])
-        shutil.rmtree(install_dir)
+        outcome = self.launch_caller(self.install_dir(name) / "uninstall.exe",
+                                     f'"{folder}\\uninstall.exe" /S _?={folder}')
+        if outcome.status == 0:
+            self.assertEqual([path.name for path in self.install_dir(name).iterdir()], ["uninstall.exe"])
+            shutil.rmtree(self.install_dir(name))
+        return outcome
 
-    def test_a_font_that_fails_stops_the_installer(self):
-        fonts_dir = self.make_folder(self.sandbox / "fonts")
-        notes = self.non_font(fonts_dir / "notes.ttf")
-        sans = fonts_dir / "Example Sans.ttf"
-        fonts = [(notes, "Notes (TrueType)"), (sans, truetype_value(font_files.write_truetype(sans)))]
-        installer, name = self.build(fonts_dir, fonts)
+    def set_registry_value(self, key, name, kind, data):
+        """Sets the value NAME under HKCU\\KEY for as long as the case runs."""
+        outcome = self.wine("reg", "query", "HKCU\\" + key, "/v", name)
+        before = None
+        for line in outcome.stdout.decode().splitlines() if outcome.status == 0 else []:
+            fields = line.strip().split("    ", 2)
+            if len(fields) == 3 and fields[0] == name:
+                before = fields[1:]
+        self.assertEqual(self.wine("reg", "add", "HKCU\\" + key, "/v", name, "/t", kind, "/d", data, "/f").status, 0)
+        if before is None:
+            self.addCleanup(self.wine, "reg", "delete", "HKCU\\" + key, "/v", name, "/f")
+        else:
+            self.addCleanup(self.wine, "reg", "add", "HKCU\\" + key, "/v", name, "/t", before[0], "/d", before[1], "/f")
+
+    def fonts(self, folder, *names):
+        """Fonts of new families in FOLDER, by file name: a .ttc is a
+        collection of two; a name that starts with "notes" holds no font.
+        Returns (file, registry value) pairs."""
+        self.make_folder(folder)
+        fonts = []
+        for file_name in names:
+            path = folder / file_name
+            if file_name.startswith("notes"):
+                fonts.append((self.non_font(path), f"{path.stem} (TrueType)"))
+            elif path.suffix == ".ttc":
+                fonts.append((path, truetype_value(*font_files.write_collection(path))))
+            else:
+                fonts.append((path, truetype_value(font_files.write_truetype(path))))
+        return fonts
+
+    def test_install_then_uninstall(self):
+        fonts = self.fonts(self.sandbox / "fonts", "Example Sans & (Regular).ttf", "example-set.ttc")
+        installer, name = self.build(self.sandbox / "fonts", fonts)
 
         outcome = self.run_caller(installer, "/S")
-        # fontctl.exe answered 4 for the first file: the installer stopped
-        # there, deleted the copy, and never reached the second font.
-        self.assertLines(outcome, 2, [], broadcasts=0)
+        self.assertLines(outcome, 0, [], broadcasts=2)
+        self.assertInstalled(fonts, name)
+
+        self.assertLines(self.uninstall(name), 0, [], broadcasts=2)
         self.assertNoTrace(fonts, name)
+
+    def test_a_font_that_fails_undoes_the_run(self):
+        # The files in the installer's order, and the broadcasts: one for
+        # each font installed before the failing file, one for each taken
+        # out again.
+        cases = [
+            ("the first file holds no font", ["notes.ttf", "Example Sans.ttf"], 0),
+            ("a font, then a file that holds no font", ["Example Sans.ttf", "notes.ttf"], 2),
+            ("a font and a collection, then a file that holds no font",
+             ["Example Sans.ttf", "example-set.ttc", "notes.ttf", "Example Serif.ttf"], 4),
+        ]
+        for number, (label, names, broadcasts) in enumerate(cases):
+            with self.subTest(label):
+                fonts = self.fonts(self.sandbox / f"fonts {number}", *names)
+                installer, name = self.build(self.sandbox / f"fonts {number}", fonts, f"setup {number}.exe")
+                before = self.snapshot(self.user_fonts)
+                outcome = self.run_caller(installer, "/S")
+                self.assertLines(outcome, 2, [], broadcasts=broadcasts)
+                self.assertNoTrace(fonts, name)
+                self.assertUnchanged(before, self.user_fonts)
+
+    def test_a_failure_keeps_what_an_earlier_run_installed(self):
+        installed = self.fonts(self.sandbox / "fonts", "Example Sans.ttf")
+        first, name = self.build(self.sandbox / "fonts", installed, "setup 1.0.exe")
+        self.assertLines(self.run_caller(first, "/S"), 0, [], broadcasts=1)
+        self.assertInstalled(installed, name)
+        sans = installed[0]
+
+        # The second version adds a font and a file that holds no font: the
+        # earlier font, taken out and installed again, stays; the new one is
+        # taken out again (four broadcasts).
+        (serif,) = self.fonts(self.sandbox / "fonts", "Example Serif.ttf")
+        (notes,) = self.fonts(self.sandbox / "fonts", "notes.ttf")
+        second, _ = self.build(self.sandbox / "fonts", [sans, serif, notes], "setup 2.0.exe")
+        self.assertLines(self.run_caller(second, "/S"), 2, [], broadcasts=4)
+        self.assertInstalled(installed, name)
+        self.assertFalse((self.user_fonts / serif[0].name).exists())
+        self.assertIsNone(self.registry_value(FONTS_KEY, serif[1]))
+
+        # A third version of the same font that holds no font: the one
+        # installed is taken out, and put back once the new one failed.
+        broken = self.sandbox / "broken"
+        self.non_font(broken / sans[0].name)
+        third, _ = self.build(broken, [(broken / sans[0].name, sans[1])], "setup 3.0.exe")
+        self.assertLines(self.run_caller(third, "/S"), 2, [], broadcasts=2)
+        self.assertInstalled(installed, name)
+
+        # The same with the installed copy deleted by hand: nothing to put
+        # back, so its value goes too, and no value is left without a file.
+        (self.user_fonts / sans[0].name).unlink()
+        self.assertLines(self.run_caller(third, "/S"), 2, [], broadcasts=1)
+        self.assertNoTrace([sans], None)
+
+        self.assertLines(self.uninstall(name), 0, [], broadcasts=1)
+        self.assertNoTrace([sans, serif, notes], name)
+
+    def test_run_twice(self):
+        # The second run of the same installer takes each font out of the
+        # font table and installs it again: in the same session two
+        # broadcasts a font; in a later one the font is not in the table,
+        # so one.
+        for restart, broadcasts in ((False, 2), (True, 1)):
+            with self.subTest(after_a_new_session=restart):
+                fonts = self.fonts(self.sandbox / f"fonts {restart}", "Example Sans.ttf", "example-set.ttc")
+                installer, name = self.build(self.sandbox / f"fonts {restart}", fonts, f"setup {restart}.exe")
+                self.assertLines(self.run_caller(installer, "/S"), 0, [], broadcasts=2)
+                if restart:
+                    self.session.restart_wine_session()
+                self.assertLines(self.run_caller(installer, "/S"), 0, [], broadcasts=2 * broadcasts)
+                self.assertInstalled(fonts, name)
+                self.assertEqual(sorted(path.name for path in self.user_fonts.iterdir()),
+                                 sorted(font.name for font, _ in fonts))
+
+                self.assertLines(self.uninstall(name), 0, [], broadcasts=2)
+                self.assertNoTrace(fonts, name)
+
+    def test_uninstall_in_a_later_session(self):
+        fonts = self.fonts(self.sandbox / "fonts", "Example Sans.ttf", "example-set.ttc")
+        installer, name = self.build(self.sandbox / "fonts", fonts)
+        self.assertLines(self.run_caller(installer, "/S"), 0, [], broadcasts=2)
+
+        self.session.restart_wine_session()
+        # The fonts are not in the new session's font table: fontctl.exe
+        # answers 1 for each, and the uninstaller deletes the copies itself.
+        self.assertLines(self.uninstall(name), 0, [], broadcasts=0)
+        self.assertNoTrace(fonts, name)
+
+    def test_the_uninstaller_goes_on_and_keeps_what_it_cannot_remove(self):
+        fonts = self.fonts(self.sandbox / "fonts", "Example Sans.ttf", "Example Serif.ttf")
+        installer, name = self.build(self.sandbox / "fonts", fonts)
+        self.assertLines(self.run_caller(installer, "/S"), 0, [], broadcasts=2)
+        (sans, sans_value), serif = fonts
+        # A folder in place of the first copy: it cannot be deleted as a file.
+        (self.user_fonts / sans.name).unlink()
+        self.non_font(self.user_fonts / sans.name / "inside.txt")
+
+        self.assertLines(self.uninstall(name), 2, [], broadcasts=1)
+        self.assertEqual(self.registry_value(FONTS_KEY, sans_value), self.copy_path(sans))
+        self.assertTrue((self.user_fonts / sans.name / "inside.txt").is_file())
+        self.assertNoTrace([serif], None)
+        self.assertTrue((self.install_dir(name) / "uninstall.exe").is_file())
+        self.assertIsNotNone(self.registry_value(UNINSTALL_KEY + name, "UninstallString"))
+
+        # Once the folder is gone, the uninstaller can be run again. A copy
+        # that is not there counts as removed, with a broadcast.
+        shutil.rmtree(self.user_fonts / sans.name)
+        self.assertLines(self.uninstall(name), 0, [], broadcasts=2)
+        self.assertNoTrace(fonts, name)
+
+    def test_refuses_windows_before_10_version_1809(self):
+        fonts = self.fonts(self.sandbox / "fonts", "Example Sans.ttf")
+        installer, name = self.build(self.sandbox / "fonts", fonts)
+        for version in ("win7", "win81"):
+            with self.subTest(version):
+                self.set_registry_value(APP_DEFAULTS_KEY + "\\" + installer.name, "Version", "REG_SZ", version)
+                before = self.snapshot(self.user_fonts)
+                self.assertLines(self.run_caller(installer, "/S"), 2, [], broadcasts=0)
+                self.assertNoTrace(fonts, name)
+                self.assertUnchanged(before, self.user_fonts)
+
+    def test_profile_and_temporary_folders_outside_the_code_page(self):
+        # The per-user font folder and the installer's temporary folder with
+        # Cyrillic names, as in a profile named in Cyrillic.
+        local = self.make_folder(self.sandbox / "Локальные данные")
+        temp = self.make_folder(self.sandbox / "Временные файлы")
+        self.set_registry_value(SHELL_FOLDERS_KEY, "Local AppData", "REG_EXPAND_SZ", self.win(local))
+        for variable in ("TEMP", "TMP"):
+            self.set_registry_value("Environment", variable, "REG_SZ", self.win(temp))
+        fonts = self.fonts(self.sandbox / "fonts", "Example Sans.ttf", "Шрифт.ttc")
+        installer, name = self.build(self.sandbox / "fonts", fonts)
+
+        self.assertLines(self.run_caller(installer, "/S"), 0, [], broadcasts=2)
+        for font, value in fonts:
+            self.assertSameBytes(local.joinpath(*USER_FONTS[2:], font.name), font)
+        install_dir = local / "Programs" / name
+        self.assertTrue((install_dir / "uninstall.exe").is_file())
+        # The launcher names the program to start in the ANSI code page: a
+        # copy of the uninstaller under an ASCII name runs on the folder
+        # that _?= gives it, and deletes the one there.
+        uninstaller = self.sandbox / "uninstall.exe"
+        shutil.copyfile(install_dir / "uninstall.exe", uninstaller)
+        outcome = self.launch_caller(uninstaller, f'"{self.win(uninstaller)}" /S _?={self.win(install_dir)}')
+        self.assertLines(outcome, 0, [], broadcasts=2)
+        self.assertEqual(list(local.joinpath(*USER_FONTS[2:]).iterdir()), [])
+        self.assertFalse(install_dir.exists())
+        for _, value in fonts:
+            self.assertIsNone(self.registry_value(FONTS_KEY, value))
+        self.assertIsNone(self.registry_value(UNINSTALL_KEY + name, "DisplayName"))

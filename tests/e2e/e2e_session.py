@@ -4,6 +4,7 @@ the broadcast listener."""
 import os
 import shutil
 import stat
+import subprocess
 import tempfile
 
 import wine_start
@@ -69,6 +70,27 @@ class E2ESession:
             self.prefix, self.helper("e2e_listener.exe"), self.helper("e2e_fence.exe"),
             os.path.join(self.work, "broadcasts.log"), os.path.join(self.work, "listener.err"))
         self.runner = FontctlRunner(self.prefix, self._listener, self.helper("e2e_launcher.exe"), scratch)
+
+    def restart_wine_session(self):
+        """Ends the Wine session, every process of the prefix and its server,
+        as a sign-out does, and starts a new one: what lived only in the
+        session (the font table among it) is gone, the prefix's files and
+        registry stay. The listener is a process of the session, so a new
+        one starts, and with it a new runner that counts its broadcasts."""
+        self.prefix.stop()
+        self._listener.stop()
+        # The new listener empties the log only once it runs: until then its
+        # reader would take the old lines for its own.
+        log = os.path.join(self.work, "broadcasts.log")
+        os.remove(log)
+        for server in (["wineserver", "-w"], ["wineserver", "-p"]):
+            subprocess.run(server, env=self.prefix.env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=60, check=True)
+        self._listener = BroadcastListener(self.prefix, self.helper("e2e_listener.exe"),
+                                           self.helper("e2e_fence.exe"), log,
+                                           os.path.join(self.work, "listener.err"))
+        self.runner = FontctlRunner(self.prefix, self._listener, self.helper("e2e_launcher.exe"),
+                                    os.path.join(self.work, "scratch"))
 
     def helper(self, name):
         """A helper program of the suite, by its file name."""
