@@ -28,8 +28,9 @@
    Exit status: the program's, or 255 (with a line on standard error and no
    report) when the launcher itself failed. */
 #define WIN32_LEAN_AND_MEAN
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <stdio.h>
 #include <stdlib.h>
