@@ -24,7 +24,9 @@ class WinePrefix:
     def __init__(self, path, display, locale_dir):
         self.path = path
         self._locale_dir = locale_dir
-        self._env = {k: v for k, v in os.environ.items() if k not in _DROPPED and not k.startswith("LC_")}
+        # E2E_ variables are the launcher's, set for each start.
+        self._env = {k: v for k, v in os.environ.items()
+                     if k not in _DROPPED and not k.startswith(("LC_", "E2E_"))}
         self._env.update(
             WINEPREFIX=os.fspath(path),
             WINEDEBUG="-all",
