@@ -14,8 +14,8 @@ work=$(mktemp -d)
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # Code page 1252, as on a Western Windows system.
 export LC_ALL=C.UTF-8
-# Every Wine start goes through wine_start.py, which starts a program again
-# when Wine itself failed to start it.
+# Every Wine start goes through wine_start.py, which tells Wine's own
+# start-up failure (exit 125) from the program's answer.
 wine_start() { /usr/bin/python3 scripts/wine_start.py "$@"; }
 cleanup() {
     wineserver -k 2>/dev/null || true

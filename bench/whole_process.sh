@@ -74,21 +74,18 @@ for command in refresh install; do
             args+=(-n "$program" "$(command_line "$program" $command)")
         done
         # The timed runs start wine directly, so that the timing holds no
-        # wrapper. A round in which Wine failed to start a run (the message
-        # wine_start.py looks for) is run again, up to three times; any other
-        # failure ends the benchmark.
-        for attempt in 1 2 3; do
-            if hyperfine -N --style none --warmup 1 --runs "$runs_per_round" --prepare "sleep $settle" \
-                --output inherit --export-json "$work/time-$command-$round.json" "${args[@]}" \
-                >/dev/null 2>"$work/hyperfine.log"; then
-                break
-            fi
-            echo "round $round of $command, attempt $attempt failed:" >&2
+        # wrapper. Any failed run ends the benchmark; the message
+        # wine_start.py looks for shows when it was Wine's own.
+        if ! hyperfine -N --style none --warmup 1 --runs "$runs_per_round" --prepare "sleep $settle" \
+            --output inherit --export-json "$work/time-$command-$round.json" "${args[@]}" \
+            >/dev/null 2>"$work/hyperfine.log"; then
+            echo "round $round of $command failed:" >&2
             cat "$work/hyperfine.log" >&2
-            if ((attempt == 3)) || ! grep -q 'failed to map the shared user data' "$work/hyperfine.log"; then
-                exit 1
+            if grep -q 'failed to map the shared user data' "$work/hyperfine.log"; then
+                echo "(Wine failed to start the program: is wine64-preloader installed?)" >&2
             fi
-        done
+            exit 1
+        fi
     done
     for ((run = 1; run <= memory_runs; run++)); do
         for program in fontctl floor; do

@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ libgtest-dev
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
     g++-mingw-w64-x86-64-win32 osslsigncode openssl
-    wine wine64 xvfb locales python3-fonttools python3-pefile nsis
+    wine wine64 wine64-preloader xvfb locales python3-fonttools python3-pefile nsis
     clang libclang-rt-14-dev clang-tidy clang-format cppcheck
     "$@"
 )

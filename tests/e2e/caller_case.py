@@ -4,7 +4,6 @@ prefix: the per-user font folder and the current user's registry."""
 import getpass
 from pathlib import Path, PureWindowsPath
 
-import wine_start
 from e2e_case import E2ECase
 
 EXAMPLES = Path(__file__).resolve().parents[2] / "examples"
@@ -32,14 +31,13 @@ class CallerCase(E2ECase):
 
     def run_caller(self, program, *args, cwd=None, env=None):
         """Runs `wine PROGRAM ARGS` for a caller, which starts fontctl.exe
-        inside Wine; Path arguments become Windows paths."""
-        return again_while_an_inner_start_fails(
-            lambda: self.wine(program, *args, cwd=cwd, env=env, retry=False))
+        inside Wine; Path arguments become Windows paths. The broadcasts
+        counted are those of every program the caller started."""
+        return self.wine(program, *args, cwd=cwd, env=env)
 
     def launch_caller(self, program, command_line, cwd=None):
         """Starts a caller with exactly this command line (bytes)."""
-        return again_while_an_inner_start_fails(
-            lambda: self.session.runner.launch(program, command_line, cwd or self.sandbox, retry=False))
+        return self.session.runner.launch(program, command_line, cwd or self.sandbox)
 
     def registry_value(self, key, name):
         """The data of the string value NAME under HKCU\\KEY, or None when
@@ -63,21 +61,3 @@ class CallerCase(E2ECase):
                          f"standard output; {details}")
         self.assertEqual(outcome.broadcasts, ((0, 0),) * broadcasts, f"broadcasts; {details}")
 
-
-def again_while_an_inner_start_fails(run_once):
-    """The outcome of run_once(), a run of a caller. When one of the caller's
-    own starts of fontctl.exe fails in Wine, Wine's start-up failure shows on
-    the caller's standard error: the caller ran, fontctl.exe did not. The
-    callers' steps leave the same state and give the same answers however
-    much of them ran before, so the step runs again, and the outcome judged
-    is that of a run in which every start worked. When Wine fails every
-    time, the case fails with Wine's lines, never with a result of
-    fontctl.exe."""
-    for attempt in range(1, wine_start.TRIES + 1):
-        try:
-            return run_once()
-        except wine_start.WineStartError as error:
-            if not wine_start.start_failed(error.said) or attempt == wine_start.TRIES:
-                raise
-            wine_start.note_retry(error.command, error.said)
-    raise AssertionError("unreachable: the last try returns or raises")

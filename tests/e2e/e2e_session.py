@@ -1,14 +1,11 @@
 """What one run of the suite sets up once and always takes down: a work
-folder, an X server, a Wine prefix with a warm server, the Japanese locale and
-the broadcast listener."""
+folder, an X server, a Wine prefix with a warm server and the Japanese
+locale."""
 import os
 import shutil
 import stat
-import subprocess
 import tempfile
 
-import wine_start
-from broadcast_listener import BroadcastListener
 from fontctl_runner import FontctlRunner
 from japanese_locale import build_japanese_locale
 from wine_prefix import WinePrefix
@@ -27,7 +24,6 @@ class E2ESession:
         self.runner = None
         self.prefix = None
         self._x_server = None
-        self._listener = None
 
     def __enter__(self):
         try:
@@ -41,7 +37,6 @@ class E2ESession:
         # Each step runs even when an earlier one failed.
         steps = [
             self.prefix and self.prefix.stop,
-            self._listener and self._listener.stop,
             self._x_server and self._x_server.stop,
             self.work and (lambda: _remove_tree(self.work)),
         ]
@@ -51,8 +46,6 @@ class E2ESession:
                     step()
                 except Exception as error:  # noqa: BLE001 - report and go on tearing down
                     print(f"teardown: {error}")
-        print(f"Wine starts: {wine_start.starts}, of which made again after Wine failed to start the program: "
-              f"{wine_start.retried_starts}")
         return False
 
     def _start(self):
@@ -66,31 +59,14 @@ class E2ESession:
         self._x_server = XServer(os.path.join(self.work, "xvfb.log"))
         self.prefix = WinePrefix(os.path.join(self.work, "prefix"), self._x_server.display, locale_dir)
         self.prefix.create(os.path.join(self.work, "wine.log"))
-        self._listener = BroadcastListener(
-            self.prefix, self.helper("e2e_listener.exe"), self.helper("e2e_fence.exe"),
-            os.path.join(self.work, "broadcasts.log"), os.path.join(self.work, "listener.err"))
-        self.runner = FontctlRunner(self.prefix, self._listener, self.helper("e2e_launcher.exe"), scratch)
+        self.runner = FontctlRunner(self.prefix, self.helper("e2e_launcher.exe"), scratch)
 
     def restart_wine_session(self):
-        """Ends the Wine session, every process of the prefix and its server,
-        as a sign-out does, and starts a new one: what lived only in the
-        session (the font table among it) is gone, the prefix's files and
-        registry stay. The listener is a process of the session, so a new
-        one starts, and with it a new runner that counts its broadcasts."""
+        """Ends every Wine process of the prefix and its server, as at the
+        end of a Windows session, and starts a warm server again: what one
+        run left in memory is gone, what it left in the prefix stays."""
         self.prefix.stop()
-        self._listener.stop()
-        # The new listener empties the log only once it runs: until then its
-        # reader would take the old lines for its own.
-        log = os.path.join(self.work, "broadcasts.log")
-        os.remove(log)
-        for server in (["wineserver", "-w"], ["wineserver", "-p"]):
-            subprocess.run(server, env=self.prefix.env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, timeout=60, check=True)
-        self._listener = BroadcastListener(self.prefix, self.helper("e2e_listener.exe"),
-                                           self.helper("e2e_fence.exe"), log,
-                                           os.path.join(self.work, "listener.err"))
-        self.runner = FontctlRunner(self.prefix, self._listener, self.helper("e2e_launcher.exe"),
-                                    os.path.join(self.work, "scratch"))
+        self.prefix.warm(os.path.join(self.work, "wine.log"))
 
     def helper(self, name):
         """A helper program of the suite, by its file name."""

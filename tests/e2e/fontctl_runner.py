@@ -1,9 +1,16 @@
 """Runs fontctl.exe and other Windows programs under Wine and gathers what a
 caller and the system see: standard output, exit status and the font-change
-broadcasts."""
+broadcasts.
+
+Every program starts through the launcher (helpers/e2e_launcher.c), which
+owns a hidden top-level window, starts the program, waits for it to end and
+then reports its exit status and every WM_FONTCHANGE in its window's queue:
+a broadcast is queued before the post returns, so all of the program's are
+there by then."""
 import dataclasses
 import itertools
 import os
+import re
 
 import wine_start
 from wine_prefix import SINGLE_BYTE, windows_path
@@ -17,50 +24,93 @@ class Outcome:
     stderr: bytes  # Wine's own notices land here; only kept for failure messages
 
 
+class LauncherError(RuntimeError):
+    """The launcher could not start the program or report on it: the test
+    harness failed, the program gave no answer."""
+
+
+def read_report(text, stderr=b""):
+    """The exit status and the broadcasts in the launcher's report."""
+    lines = text.split(b"\n")
+    status = re.fullmatch(rb"status (\d+)", lines[0])
+    if status is None or lines[-1] != b"":
+        raise LauncherError(f"no report from the launcher: {text!r}; it said: {stderr.decode(errors='replace')}")
+    broadcasts = []
+    for line in lines[1:-1]:
+        broadcast = re.fullmatch(rb"fontchange (\d+) (-?\d+)", line)
+        if broadcast is None:
+            raise LauncherError(f"unexpected line in the launcher's report: {line!r}")
+        broadcasts.append((int(broadcast[1]), int(broadcast[2])))
+    return int(status[1]), tuple(broadcasts)
+
+
 class FontctlRunner:
-    def __init__(self, prefix, listener, launcher_exe, scratch_dir, timeout=60):
+    def __init__(self, prefix, launcher_exe, scratch_dir, timeout=60):
         self._prefix = prefix
-        self._listener = listener
         self._launcher = launcher_exe
         self._scratch = scratch_dir
         self._timeout = timeout
         self._serial = itertools.count(1)
 
-    def run(self, program, args, cwd, locale=SINGLE_BYTE, stdout=None, env=None, retry=True):
+    def run(self, program, args, cwd, locale=SINGLE_BYTE, stdout=None, env=None):
         """`wine PROGRAM ARGS`: Wine quotes each argument into the command
-        line, in the ANSI code page of the locale. stdout, when given, is the
-        file or descriptor to write to instead of one we read back. env holds
-        variables to set besides the prefix's. retry=False for a program
-        that starts others inside Wine (see wine_start.with_retries)."""
-        return self._run(["wine", program, *args], cwd, locale, stdout, env, retry)
+        line, in the ANSI code page of the locale, and the launcher hands the
+        program that same line. stdout, when given, is the file or descriptor
+        to write to instead of one we read back. env holds variables to set
+        besides the prefix's. A failure of Wine's own to start a program
+        raises wine_start.WineStartError."""
+        if os.path.isabs(program):
+            program = windows_path(program)
+        return self._run([program, *args], {}, cwd, locale, stdout, env)
 
-    def launch(self, program, command_line, cwd, locale=SINGLE_BYTE, stdout="inherit", retry=True):
-        """Starts the program with exactly this command line, through the
-        launcher: bytes in the ANSI code page of the locale, or a str, which
-        reaches the program as these very characters. stdout "none" starts it
-        without a standard output handle. retry as for run()."""
+    def launch(self, program, command_line, cwd, locale=SINGLE_BYTE, stdout="inherit"):
+        """Starts the program with exactly this command line: bytes in the
+        ANSI code page of the locale, or a str, which reaches the program as
+        these very characters. stdout "none" starts it without a standard
+        output handle."""
         line_file = self._scratch_file("command-line")
         unicode = isinstance(command_line, str)
         with open(line_file, "wb") as file:
             file.write(command_line.encode() if unicode else command_line)
-        command = ["wine", self._launcher, stdout, windows_path(program), windows_path(line_file)]
-        return self._run(command + ["utf8"] * unicode, cwd, locale, None, retry=retry)
+        launcher_env = {"E2E_COMMAND_LINE": windows_path(line_file)}
+        if unicode:
+            launcher_env["E2E_COMMAND_LINE_UTF8"] = "1"
+        if stdout == "none":
+            launcher_env["E2E_STDOUT"] = "none"
+        try:
+            return self._run([windows_path(program)], launcher_env, cwd, locale, None)
+        finally:
+            os.remove(line_file)
 
-    def _run(self, command, cwd, locale, stdout, env=None, retry=True):
-        # Broadcasts that an earlier command left uncounted belong to no one,
-        # nor do those of this command should it fail before they are counted.
-        self._listener.begin_command()
-        # A file rather than a pipe: a reader of a pipe would wait for every
+    def _run(self, arguments, launcher_env, cwd, locale, stdout, env=None):
+        # Files rather than pipes: a reader of a pipe would wait for every
         # process that inherited it, we only wait for the one we started.
         stdout_path = self._scratch_file("stdout")
-        with open(stdout_path, "wb") as own_stdout:
-            finished = wine_start.run(command, env={**self._prefix.env(locale), **(env or {})}, cwd=cwd,
-                                      stdout=own_stdout if stdout is None else stdout, timeout=self._timeout,
-                                      retry=retry)
-        with open(stdout_path, "rb") as file:
-            written = file.read()
-        os.remove(stdout_path)
-        return Outcome(written, finished.status, self._listener.take(), finished.stderr)
+        report_path = self._scratch_file("report")
+        env = {**self._prefix.env(locale), **(env or {}), **launcher_env, "E2E_REPORT": windows_path(report_path)}
+        try:
+            with open(stdout_path, "wb") as own_stdout:
+                finished = wine_start.run(["wine", self._launcher, *arguments], env=env, cwd=cwd,
+                                          stdout=own_stdout if stdout is None else stdout, timeout=self._timeout)
+            with open(stdout_path, "rb") as file:
+                written = file.read()
+            try:
+                with open(report_path, "rb") as file:
+                    report = file.read()
+            except FileNotFoundError:
+                report = b""
+        finally:
+            _remove(stdout_path)
+            _remove(report_path)
+        status, broadcasts = read_report(report, finished.stderr)
+        return Outcome(written, status, broadcasts, finished.stderr)
 
     def _scratch_file(self, kind):
         return os.path.join(self._scratch, f"{kind}-{next(self._serial)}")
+
+
+def _remove(path):
+    try:
+        os.remove(path)
+    except FileNotFoundError:
+        pass

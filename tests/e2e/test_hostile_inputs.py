@@ -105,7 +105,10 @@ class HostileInputTest(E2ECase):
     def test_destination_longer_than_max_path(self):
         # Both paths are shorter than MAX_PATH, their join is far longer. We
         # set no limit of our own: where the platform takes such a destination,
-        # as Wine does, the copy lands there under its whole name.
+        # as Wine does, the copy lands there under its whole name. This is
+        # Wine's answer, not Windows': there CopyFileA fails on a destination
+        # beyond MAX_PATH and the run answers 3 (CopyFailed) without a
+        # broadcast.
         font = self.truetype(self.sandbox / "fonts" / ("n" * 150 + ".ttf"))
         folder = self.make_folder(self.sandbox / ("f" * (255 - len(self.win(self.sandbox)))))
         copy = folder / font.name

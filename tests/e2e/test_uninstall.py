@@ -28,6 +28,15 @@ class UninstallTest(E2ECase):
                 # Now the path matches nothing: done already, broadcast again.
                 self.assertOutcome(self.fontctl("2", copy), b"0", broadcasts=1)
 
+    def test_font_of_an_earlier_session(self):
+        # A font added without FR_PRIVATE stays in the font table until the
+        # session ends; in the next one its file names nothing there.
+        copy = self.install(self.truetype, "font.ttf")
+        self.session.restart_wine_session()
+        before = self.snapshot(copy.parent)
+        self.assertOutcome(self.fontctl("2", copy), b"1", broadcasts=0)
+        self.assertUnchanged(before, copy.parent)
+
     def test_third_argument_changes_nothing(self):
         copy = self.install(self.truetype, "font.ttf")
         self.assertOutcome(self.fontctl("2", copy, copy.parent), b"0", broadcasts=1)

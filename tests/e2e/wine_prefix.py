@@ -24,7 +24,9 @@ class WinePrefix:
     def __init__(self, path, display, locale_dir):
         self.path = path
         self._locale_dir = locale_dir
-        self._env = {k: v for k, v in os.environ.items() if k not in _DROPPED and not k.startswith("LC_")}
+        # E2E_ variables are the launcher's, set for each start.
+        self._env = {k: v for k, v in os.environ.items()
+                     if k not in _DROPPED and not k.startswith(("LC_", "E2E_"))}
         self._env.update(
             WINEPREFIX=os.fspath(path),
             WINEDEBUG="-all",
@@ -47,21 +49,31 @@ class WinePrefix:
         # that wineboot starts live on in the background and would hold a pipe
         # open, and a reader waiting for its end would wait until they end.
         with open(log_path, "ab") as log:
-            status = subprocess.run(["wineserver", "-p"], env=self.env(), stdin=subprocess.DEVNULL, stdout=log,
-                                    stderr=log, timeout=60, check=False).returncode
-            if status != 0:
-                raise RuntimeError(f"wineserver -p failed with status {status}; see {log_path}")
-            # Setting up a prefix again is harmless, so wineboot may be
-            # started again when Wine fails to start it or a service of it.
+            self._keep_server(log)
             self._wine_tool(["wine", "wineboot", "-i"], log, timeout=300)
             # A crash must end the process, not wait on a crash dialog.
             self._wine_tool(["wine", "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog",
                              "/t", "REG_DWORD", "/d", "0", "/f"], log)
 
+    def warm(self, log_path):
+        """Starts the server of an existing prefix, and the session's own
+        services with it, so that the next program starts as fast as ever."""
+        with open(log_path, "ab") as log:
+            self._keep_server(log)
+            self._wine_tool(["wine", "cmd", "/c", "exit"], log)
+
+    def _keep_server(self, log):
+        status = subprocess.run(["wineserver", "-p"], env=self.env(), stdin=subprocess.DEVNULL, stdout=log,
+                                stderr=log, timeout=60, check=False).returncode
+        if status != 0:
+            raise RuntimeError(f"wineserver -p failed with status {status}; see {log.name}")
+
     def stop(self):
-        """Ends every Wine process of the prefix and its server."""
-        subprocess.run(["wineserver", "-k"], env=self.env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=60, check=False)
+        """Ends every Wine process of the prefix and its server, and waits
+        until the server is gone."""
+        for option in ("-k", "-w"):
+            subprocess.run(["wineserver", option], env=self.env(), stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60, check=False)
 
     def _wine_tool(self, command, log, timeout=60):
         finished = wine_start.run(command, env=self.env(), stdout=log, timeout=timeout)

@@ -1,8 +1,8 @@
 """How the harness starts Windows programs, shown with a stand-in `wine` on
-PATH that fails to start on the starts it is told to: what is started again,
-what is reported as Wine's failure, what is the program's own answer, that
-broadcasts before a failed fence are never counted for the next command, and
-when a step of an example caller runs again.
+PATH that fails to start on the starts it is told to and plays the launcher:
+what is reported as Wine's failure and never as the program's answer, what is
+the program's own answer, and how the launcher's report becomes the outcome
+of a run.
 
 Usage: test_wine_starts.py (no Wine needed)
 """
@@ -18,73 +18,71 @@ sys.dont_write_bytecode = True
 sys.path[:0] = [os.path.join(HERE, "..", "..", "scripts"), os.path.join(HERE, "..", "e2e")]
 
 import wine_start  # noqa: E402
-from broadcast_listener import BroadcastListener  # noqa: E402
-from caller_case import again_while_an_inner_start_fails  # noqa: E402
-from fontctl_runner import FontctlRunner  # noqa: E402
+from fontctl_runner import FontctlRunner, LauncherError, read_report  # noqa: E402
+from wine_prefix import windows_path  # noqa: E402
 
 WINE_START = os.path.join(HERE, "..", "..", "scripts", "wine_start.py")
 START_FAILURE = "0024:err:virtual:virtual_alloc_first_teb wine: failed to map the shared user data: c0000018"
+CLIENT_ERROR = "wine client error:0: recvmsg: Connection reset by peer\n"
 
 
 class StandInCase(unittest.TestCase):
     def setUp(self):
         self.state = tempfile.mkdtemp(prefix="wine-starts-")
         self.addCleanup(shutil.rmtree, self.state)
-        self.log = os.path.join(self.state, "broadcasts.log")
-        self.env = {k: v for k, v in os.environ.items() if k != "WINEDEBUG"}
+        self.env = {k: v for k, v in os.environ.items() if k != "WINEDEBUG" and not k.startswith("E2E_")}
         self.env.update(PATH=os.path.join(HERE, "stand-in") + os.pathsep + os.environ["PATH"],
-                        STAND_IN_STATE=self.state, STAND_IN_LOG=self.log)
+                        STAND_IN_STATE=self.state)
         open(os.path.join(self.state, "starts"), "wb").close()
 
     def starts(self):
+        """Each start: WINEDEBUG, the arguments, E2E_STDOUT,
+        E2E_COMMAND_LINE_UTF8, and "report" when E2E_REPORT was set."""
         with open(os.path.join(self.state, "starts")) as file:
-            return [line.rstrip("\n").split("|", 1) for line in file]
+            return [line.rstrip("\n").split("|") for line in file]
 
-    def run_program(self, **stand_in):
-        env = dict(self.env, **{f"STAND_IN_{name.upper()}": str(value) for name, value in stand_in.items()})
-        with tempfile.TemporaryFile() as stdout:
-            finished = wine_start.run(["wine", "program.exe", "10"], env=env, stdout=stdout)
-            stdout.seek(0)
-            return finished, stdout.read()
+    def stand_in(self, **variables):
+        return dict(self.env, **{f"STAND_IN_{name.upper()}": str(value) for name, value in variables.items()})
 
 
 class RunTest(StandInCase):
-    def test_started_again_only_after_wine_failed_to_start(self):
+    def run_program(self, **stand_in):
+        with tempfile.TemporaryFile() as stdout:
+            finished = wine_start.run(["wine", "program.exe", "10"], env=self.stand_in(**stand_in), stdout=stdout)
+            stdout.seek(0)
+            return finished, stdout.read()
+
+    def test_the_program_answers_for_itself(self):
         cases = [
-            # name, failing starts, status and stderr of the run, expected tries
-            ("first start runs", "", 0, "", 1),
-            ("one failure", "1", 0, "", 2),
-            ("two failures", "1 2", 3, "", 3),
-            ("an ordinary exit status 1 is the program's", "", 1, "", 1),
-            ("Wine's other errors are the program's business", "", 1, "0024:err:module:x not found\n", 1),
+            # name, exit status and standard error of the program
+            ("a clean run", 0, ""),
+            ("an ordinary exit status 1 is the program's", 1, ""),
+            ("Wine's other errors are the program's business", 1, "0024:err:module:x not found\n"),
         ]
-        for name, failing, status, said, tries in cases:
+        for name, status, said in cases:
             with self.subTest(name):
                 open(os.path.join(self.state, "starts"), "wb").close()
-                finished, stdout = self.run_program(failing_starts=failing, status=status, say=said)
-                self.assertEqual((finished.status, finished.tries), (status, tries))
-                self.assertEqual(finished.stderr, said.encode())
-                self.assertEqual(stdout, b"ran program.exe 10\n", "the program ran exactly once")
-                self.assertEqual(len(self.starts()), tries)
+                finished, stdout = self.run_program(status=status, say=said)
+                self.assertEqual((finished.status, finished.stderr), (status, said.encode()))
+                self.assertEqual(stdout, b"ran program.exe 10\n")
+                self.assertEqual(len(self.starts()), 1, "started once")
 
     def test_wine_failures_are_never_a_result(self):
         cases = [
-            # name, failing starts, what the last start says, retry, starts made
-            ("every start fails", "1 2 3", "", True, 3),
-            ("the wineserver connection broke", "", "wine client error:0: recvmsg: Connection reset by peer\n",
-             True, 1),
-            # A batch script or installer ran, though a program it started did not.
-            ("a command that must not be started again", "1", "", False, 1),
+            # name, stand-in settings, the line Wine's failure is known by
+            ("Wine could not map its shared user data", {"failing_starts": "1"}, START_FAILURE),
+            ("the wineserver connection broke", {"say": CLIENT_ERROR, "status": 1}, CLIENT_ERROR),
+            # A caller ran, but a program it started inside Wine did not.
+            ("a start inside the program failed", {"say": START_FAILURE + "\n", "status": 0}, START_FAILURE),
         ]
-        for name, failing, said, retry, starts in cases:
+        for name, stand_in, line in cases:
             with self.subTest(name):
                 open(os.path.join(self.state, "starts"), "wb").close()
-                env = dict(self.env, STAND_IN_FAILING_STARTS=failing, STAND_IN_SAY=said, STAND_IN_STATUS="1")
                 with self.assertRaises(wine_start.WineStartError) as raised:
-                    wine_start.run(["wine", "program.exe"], env=env, stdout=subprocess.DEVNULL, retry=retry)
+                    self.run_program(**stand_in)
                 self.assertIn("Wine could not start the program", str(raised.exception))
-                self.assertIn((said or START_FAILURE).strip(), str(raised.exception))
-                self.assertEqual(len(self.starts()), starts)
+                self.assertIn(line.strip(), str(raised.exception))
+                self.assertEqual(len(self.starts()), 1, "never started again")
 
     def test_start_up_errors_are_shown_and_the_rest_stays_as_quiet(self):
         for given, expected in ((None, "-all,err+virtual"), ("-all", "-all,err+virtual"),
@@ -98,48 +96,19 @@ class RunTest(StandInCase):
 
 class CommandLineTest(StandInCase):
     def run_command(self, **stand_in):
-        env = dict(self.env, **{f"STAND_IN_{name.upper()}": str(value) for name, value in stand_in.items()})
-        return subprocess.run([sys.executable, WINE_START, "wine", "program.exe", "1", "a b"], env=env,
-                              capture_output=True, check=False)
+        return subprocess.run([sys.executable, WINE_START, "wine", "program.exe", "1", "a b"],
+                              env=self.stand_in(**stand_in), capture_output=True, check=False)
 
     def test_passes_the_program_through(self):
-        result = self.run_command(failing_starts="1", status=4, say="a notice\n")
+        result = self.run_command(status=4, say="a notice\n")
         self.assertEqual((result.returncode, result.stdout), (4, b"ran program.exe 1 a b\n"))
         self.assertTrue(result.stderr.endswith(b"a notice\n"), result.stderr)
 
     def test_wine_failure_exits_125(self):
-        result = self.run_command(failing_starts="1 2 3")
+        result = self.run_command(failing_starts="1")
         self.assertEqual((result.returncode, result.stdout), (wine_start.WINE_FAILED_STATUS, b""))
         self.assertIn(b"Wine could not start the program", result.stderr)
         self.assertIn(START_FAILURE.encode(), result.stderr)
-
-
-class CallerStepTest(StandInCase):
-    """A caller (a batch script, an installer) is started once per step; the
-    message of a failed start inside it makes the whole step run again."""
-
-    def step(self, failing, said=""):
-        open(os.path.join(self.state, "starts"), "wb").close()
-        env = dict(self.env, STAND_IN_FAILING_STARTS=failing, STAND_IN_SAY=said)
-        return again_while_an_inner_start_fails(
-            lambda: wine_start.run(["wine", "cmd", "/c", "step.cmd"], env=env, stdout=subprocess.DEVNULL,
-                                   retry=False))
-
-    def test_step_runs_again_after_an_inner_start_failed(self):
-        for failing, steps in (("", 1), ("1", 2), ("1 2", 3)):
-            with self.subTest(failing=failing):
-                self.assertEqual(self.step(failing).status, 0)
-                self.assertEqual(len(self.starts()), steps)
-
-    def test_wine_failures_fail_the_step(self):
-        for name, failing, said, steps in (
-                ("every run of the step fails", "1 2 3", "", 3),
-                ("the wineserver connection broke", "", "wine client error:0: recvmsg: Connection reset by peer\n",
-                 1)):
-            with self.subTest(name):
-                with self.assertRaises(wine_start.WineStartError):
-                    self.step(failing, said)
-                self.assertEqual(len(self.starts()), steps)
 
 
 class _Prefix:
@@ -150,43 +119,78 @@ class _Prefix:
         return self._env
 
 
-class FenceTest(StandInCase):
-    """The listener counts the broadcasts before each fence; when a fence
-    fails, the broadcasts before it must not reach the next command's count."""
+class RunnerTest(StandInCase):
+    """The outcome of a run is what the launcher reported: the program's exit
+    status and each broadcast with its parameters, and the exact bytes the
+    program wrote."""
 
-    def listening(self, **stand_in):
-        # A new log: the listener must not be taken as ready on an old one.
-        if os.path.exists(self.log):
-            os.remove(self.log)
-        env = dict(self.env, **{f"STAND_IN_{name.upper()}": str(value) for name, value in stand_in.items()})
-        listener = BroadcastListener(_Prefix(env), "e2e_listener.exe", "e2e_fence.exe", self.log,
-                                     os.path.join(self.state, "listener.err"), timeout=5)
-        self.addCleanup(listener.stop)
-        self.addCleanup(listener._process.kill)
-        runner = FontctlRunner(_Prefix(env), listener, "e2e_launcher.exe", self.state)
-        return listener, runner
+    def runner(self, **stand_in):
+        return FontctlRunner(_Prefix(self.stand_in(**stand_in)), "e2e_launcher.exe", self.state)
 
-    def test_broadcasts_of_a_failed_command_are_dropped(self):
-        # Fence 1 follows the listener's start; fence 2 follows the first command.
-        for name, stand_in, first_run, error in (
-                ("the fence exits with a failure", {"failing_fences": "2"}, {}, RuntimeError),
-                ("Wine never starts the fence", {"failing_starts": "4 5 6"}, {}, wine_start.WineStartError),
-                ("a caller broadcast, then a start inside it failed", {},
-                 {"env": {"STAND_IN_SAY": START_FAILURE}, "retry": False}, wine_start.WineStartError)):
+    def test_the_report_is_the_outcome(self):
+        cases = [
+            # name, status in the report, broadcasts in the report, expected broadcasts
+            ("none", 0, "", ()),
+            ("one", 0, "0 0", ((0, 0),)),
+            ("two", 0, "0 0;0 0", ((0, 0), (0, 0))),
+            ("parameters kept", 0, "1 2;0 -1", ((1, 2), (0, -1))),
+            ("a status beyond a byte", 3221225477, "0 0", ((0, 0),)),
+        ]
+        for name, status, broadcasts, expected in cases:
+            with self.subTest(name):
+                # The launcher's own exit status is cut to a byte by Unix;
+                # the report holds the whole of it.
+                outcome = self.runner(status=status, broadcasts=broadcasts, exit=status % 256).run(
+                    "/opt/a b/fontctl.exe", ["1", "x"], self.state)
+                self.assertEqual((outcome.status, outcome.broadcasts), (status, expected))
+                self.assertEqual(outcome.stdout, b"ran Z:\\opt\\a b\\fontctl.exe 1 x\n")
+
+    def test_no_report_is_no_answer(self):
+        for name, stand_in in (("no report", {"no_report": 1, "exit": 255}),
+                               ("Wine failed to start the launcher", {"failing_starts": "1"})):
             with self.subTest(name):
                 open(os.path.join(self.state, "starts"), "wb").close()
-                listener, runner = self.listening(**stand_in)
-                with self.assertRaises(error):
-                    runner.run("broadcaster.exe", ["2"], self.state, **first_run)
-                self.assertEqual(runner.run("broadcaster.exe", ["1"], self.state).broadcasts, ((0, 0),))
-                self.assertEqual(runner.run("broadcaster.exe", ["0"], self.state).broadcasts, ())
-                listener._process.kill()
+                with self.assertRaises((LauncherError, wine_start.WineStartError)):
+                    self.runner(**stand_in).run("fontctl.exe", ["10"], self.state)
+                self.assertEqual(os.listdir(self.state), ["starts"], "scratch files left behind")
 
-    def test_the_listener_is_started_again(self):
-        listener, runner = self.listening(failing_starts="1")
-        self.assertEqual(runner.run("broadcaster.exe", ["3"], self.state).broadcasts, ((0, 0),) * 3)
-        self.assertEqual([args.split(" ")[0] for _, args in self.starts()[:3]],
-                         ["e2e_listener.exe", "e2e_listener.exe", "e2e_fence.exe"])
+    def test_broken_reports_are_refused(self):
+        for report in (b"", b"status 0", b"status 0\nfontchange 0 0", b"status 0\nfence 1 0\n",
+                       b"fontchange 0 0\nstatus 0\n", b"status 0\r\n"):
+            with self.subTest(report=report):
+                with self.assertRaises(LauncherError):
+                    read_report(report)
+
+    def test_run_hands_the_launcher_the_program_and_its_arguments(self):
+        cases = [
+            # program and arguments given, arguments the launcher gets
+            (("/opt/x/fontctl.exe", ["1", "a b", ""]), ["Z:\\opt\\x\\fontctl.exe", "1", "a b", ""]),
+            (("cmd", ["/c", "install.cmd"]), ["cmd", "/c", "install.cmd"]),
+        ]
+        for (program, args), expected in cases:
+            with self.subTest(program):
+                open(os.path.join(self.state, "starts"), "wb").close()
+                self.runner().run(program, args, self.state)
+                (_, arguments, stdout_mode, utf8, report), = self.starts()
+                self.assertEqual(arguments, " ".join(["e2e_launcher.exe", *expected]))
+                self.assertEqual((stdout_mode, utf8, report), ("", "", "report"))
+
+    def test_launch_hands_over_the_exact_command_line(self):
+        cases = [
+            # name, command line, stdout mode, the bytes the program gets, the launcher's variables
+            ("bytes", b'fontctl.exe "a b" \x95\\ \t\r\n', "inherit", b'fontctl.exe "a b" \x95\\ \t\r\n', ["", ""]),
+            ("characters", "fontctl.exe 1 \u8868.ttf", "inherit", "fontctl.exe 1 \u8868.ttf".encode(), ["", "1"]),
+            ("no standard output", b"fontctl.exe 10", "none", b"fontctl.exe 10", ["none", ""]),
+        ]
+        for name, command_line, stdout_mode, received, variables in cases:
+            with self.subTest(name):
+                open(os.path.join(self.state, "starts"), "wb").close()
+                outcome = self.runner().launch("/opt/x/fontctl.exe", command_line, self.state, stdout=stdout_mode)
+                self.assertEqual(outcome.stdout, b"ran " + received)
+                (_, arguments, *launcher_variables, report), = self.starts()
+                self.assertEqual(arguments, "e2e_launcher.exe " + windows_path("/opt/x/fontctl.exe"))
+                self.assertEqual((launcher_variables, report), (variables, "report"))
+                self.assertEqual(os.listdir(self.state), ["starts"], "scratch files left behind")
 
 
 if __name__ == "__main__":

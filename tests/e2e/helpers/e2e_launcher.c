@@ -1,17 +1,36 @@
-/* Starts a program with an exact command line, byte for byte, which
-   `wine program args...` cannot do: it quotes each argument anew.
+/* Starts one program, waits for it to end, and reports its exit status and
+   every WM_FONTCHANGE that reached our own hidden top-level window while it
+   ran.
 
-   Usage: e2e_launcher.exe inherit|none PROGRAM COMMAND_LINE_FILE [utf8]
+   Usage: e2e_launcher.exe PROGRAM [ARGUMENT...]
+     The program starts with the rest of our own command line after our own
+     name, exactly as Wine quoted it: `wine e2e_launcher.exe PROGRAM ARGS`
+     gives the program the command line that `wine PROGRAM ARGS` would.
+   or:    e2e_launcher.exe PROGRAM   with E2E_COMMAND_LINE set
+     The program starts with exactly the bytes of that file as its command
+     line: in the ANSI code page, through CreateProcessA; or, when
+     E2E_COMMAND_LINE_UTF8 is set, in UTF-8, turned into the Unicode command
+     line of CreateProcessW, so that characters outside our code page reach
+     the program too.
 
-   The command line is the whole content of COMMAND_LINE_FILE, program name
-   included: in the ANSI code page, handed to CreateProcessA; or, with
-   "utf8", in UTF-8, turned into the Unicode command line that
-   CreateProcessW starts the program with, so that characters outside our
-   code page reach it too. With "inherit" the program writes to our standard
-   output; with "none" it starts with no standard output at all. The exit
-   status is the program's, or 255 when it could not be started. */
+   E2E_REPORT names the file that receives the report (binary, "\n" line
+   ends): "status N", then "fontchange WPARAM LPARAM" for each broadcast, in
+   the order they came. E2E_STDOUT=none starts the program with no standard
+   output handle; otherwise it writes to ours. The program sees none of these
+   variables.
+
+   A post to HWND_BROADCAST is in every top-level window's queue before
+   PostMessage returns, so once the program has ended, its broadcasts are in
+   our queue. The window is never shown and never dispatched to: the queue is
+   read only after the end. Only messages for our window count: the thread's
+   default IME window is top-level too, and gets each broadcast as well.
+
+   Exit status: the program's, or 255 (with a line on standard error and no
+   report) when the launcher itself failed. */
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -19,10 +38,30 @@
 
 enum { LauncherFailed = 255 };
 
-/* The file's bytes with a terminating NUL, or NULL. */
-static char* ReadWholeFile(const char* path)
+static const wchar_t* const ReportVariable = L"E2E_REPORT";
+static const wchar_t* const StdoutVariable = L"E2E_STDOUT";
+static const wchar_t* const CommandLineVariable = L"E2E_COMMAND_LINE";
+static const wchar_t* const Utf8Variable = L"E2E_COMMAND_LINE_UTF8";
+
+/* The variable's value, copied, or NULL when it is not set. */
+static wchar_t* TakeVariable(const wchar_t* name)
 {
-    FILE* file = fopen(path, "rb");
+    DWORD const size = GetEnvironmentVariableW(name, NULL, 0);
+    wchar_t* value = size > 0 ? malloc(size * sizeof *value) : NULL;
+    if (value != NULL && GetEnvironmentVariableW(name, value, size) + 1 != size) {
+        free(value);
+        value = NULL;
+    }
+    /* Not inherited: a program that the started one starts in turn (our own
+       copy standing in for fontctl.exe, say) must not write our report. */
+    SetEnvironmentVariableW(name, NULL);
+    return value;
+}
+
+/* The file's bytes with a terminating NUL, or NULL. */
+static char* ReadWholeFile(const wchar_t* path)
+{
+    FILE* file = _wfopen(path, L"rb");
     if (file == NULL) {
         return NULL;
     }
@@ -50,15 +89,6 @@ static char* ReadWholeFile(const char* path)
     return text;
 }
 
-static HANDLE InheritableStdHandle(DWORD which)
-{
-    HANDLE handle = GetStdHandle(which);
-    if (handle != NULL && handle != INVALID_HANDLE_VALUE) {
-        SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
-    }
-    return handle;
-}
-
 /* The text, in the code page, as UTF-16; NULL when it is not valid there. */
 static wchar_t* WideFrom(UINT codePage, const char* text)
 {
@@ -72,6 +102,39 @@ static wchar_t* WideFrom(UINT codePage, const char* text)
     return wide;
 }
 
+/* Our command line after our own name: the name ends at the first blank, or
+   at the closing quote when it starts with one (no escapes in argument 0). */
+static wchar_t* AfterOwnName(wchar_t* commandLine)
+{
+    wchar_t* rest = commandLine;
+    if (*rest == L'"') {
+        ++rest;
+        while (*rest != L'\0' && *rest != L'"') {
+            ++rest;
+        }
+        if (*rest == L'"') {
+            ++rest;
+        }
+    } else {
+        while (*rest != L'\0' && *rest != L' ' && *rest != L'\t') {
+            ++rest;
+        }
+    }
+    while (*rest == L' ' || *rest == L'\t') {
+        ++rest;
+    }
+    return rest;
+}
+
+static HANDLE InheritableStdHandle(DWORD which)
+{
+    HANDLE handle = GetStdHandle(which);
+    if (handle != NULL && handle != INVALID_HANDLE_VALUE) {
+        SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    }
+    return handle;
+}
+
 /* Fills the standard handles of a STARTUPINFOA or STARTUPINFOW: ours, but no
    standard output unless inheritStdout. */
 static void UseStdHandles(DWORD* flags, HANDLE* input, HANDLE* output, HANDLE* error, BOOL inheritStdout)
@@ -82,56 +145,143 @@ static void UseStdHandles(DWORD* flags, HANDLE* input, HANDLE* output, HANDLE* e
     *error = InheritableStdHandle(STD_ERROR_HANDLE);
 }
 
-/* Starts the program; FALSE when it could not be started. */
-static BOOL Start(
-    const char* program, char* commandLine, BOOL utf8, BOOL inheritStdout, PROCESS_INFORMATION* process)
+/* Starts the program with a command line in the ANSI code page. */
+static BOOL StartNarrow(
+    const wchar_t* program, char* commandLine, BOOL inheritStdout, PROCESS_INFORMATION* process)
 {
-    if (!utf8) {
+    /* Our own arguments, the program's path among them, are in the ANSI
+       code page too. */
+    int const size = WideCharToMultiByte(CP_ACP, 0, program, -1, NULL, 0, NULL, NULL);
+    char* narrowProgram = size > 0 ? malloc((size_t)size) : NULL;
+    BOOL started = FALSE;
+    if (narrowProgram != NULL
+        && WideCharToMultiByte(CP_ACP, 0, program, -1, narrowProgram, size, NULL, NULL) == size) {
         STARTUPINFOA startup = {.cb = sizeof startup};
         UseStdHandles(
             &startup.dwFlags, &startup.hStdInput, &startup.hStdOutput, &startup.hStdError, inheritStdout);
-        return CreateProcessA(program, commandLine, NULL, NULL, TRUE, 0, NULL, NULL, &startup, process);
+        started
+            = CreateProcessA(narrowProgram, commandLine, NULL, NULL, TRUE, 0, NULL, NULL, &startup, process);
     }
-    /* Our arguments, the program's path among them, are in the ANSI code page. */
-    wchar_t* const wideProgram = WideFrom(CP_ACP, program);
-    wchar_t* const wideCommandLine = WideFrom(CP_UTF8, commandLine);
-    BOOL started = FALSE;
-    if (wideProgram != NULL && wideCommandLine != NULL) {
-        STARTUPINFOW startup = {.cb = sizeof startup};
-        UseStdHandles(
-            &startup.dwFlags, &startup.hStdInput, &startup.hStdOutput, &startup.hStdError, inheritStdout);
-        started = CreateProcessW(
-            wideProgram, wideCommandLine, NULL, NULL, TRUE, 0, NULL, NULL, &startup, process);
-    }
-    free(wideProgram);
-    free(wideCommandLine);
+    free(narrowProgram);
     return started;
 }
 
-int main(int argc, char** argv)
+/* Starts the program with a Unicode command line; program NULL takes it
+   from the command line's first argument. */
+static BOOL StartWide(
+    const wchar_t* program, wchar_t* commandLine, BOOL inheritStdout, PROCESS_INFORMATION* process)
 {
-    if (argc < 4 || argc > 5 || (strcmp(argv[1], "inherit") != 0 && strcmp(argv[1], "none") != 0)
-        || (argc == 5 && strcmp(argv[4], "utf8") != 0)) {
-        fputs("usage: e2e_launcher.exe inherit|none PROGRAM COMMAND_LINE_FILE [utf8]\n", stderr);
+    STARTUPINFOW startup = {.cb = sizeof startup};
+    UseStdHandles(
+        &startup.dwFlags, &startup.hStdInput, &startup.hStdOutput, &startup.hStdError, inheritStdout);
+    return CreateProcessW(program, commandLine, NULL, NULL, TRUE, 0, NULL, NULL, &startup, process);
+}
+
+/* Starts the program the way the environment asks; FALSE when it could not
+   be started. */
+static BOOL Start(BOOL inheritStdout, PROCESS_INFORMATION* process)
+{
+    wchar_t* const lineFile = TakeVariable(CommandLineVariable);
+    wchar_t* const utf8 = TakeVariable(Utf8Variable);
+    wchar_t* const rest = AfterOwnName(GetCommandLineW());
+    BOOL started = FALSE;
+    if (lineFile == NULL) {
+        /* CreateProcessW may write into the command line it is given. */
+        wchar_t* const commandLine = _wcsdup(rest);
+        started = commandLine != NULL && *commandLine != L'\0'
+            && StartWide(NULL, commandLine, inheritStdout, process);
+        free(commandLine);
+    } else {
+        /* The only argument is the program's path, as Wine quoted it. */
+        int argumentCount = 0;
+        wchar_t** const arguments = CommandLineToArgvW(GetCommandLineW(), &argumentCount);
+        char* const bytes = ReadWholeFile(lineFile);
+        if (arguments != NULL && argumentCount == 2 && bytes != NULL) {
+            if (utf8 == NULL) {
+                started = StartNarrow(arguments[1], bytes, inheritStdout, process);
+            } else {
+                wchar_t* const commandLine = WideFrom(CP_UTF8, bytes);
+                started = commandLine != NULL && StartWide(arguments[1], commandLine, inheritStdout, process);
+                free(commandLine);
+            }
+        }
+        free(bytes);
+        LocalFree(arguments);
+    }
+    free(lineFile);
+    free(utf8);
+    return started;
+}
+
+/* A hidden top-level window: broadcasts reach top-level windows only. */
+static HWND CreateListeningWindow(void)
+{
+    WNDCLASSW windowClass = {0};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(NULL);
+    windowClass.lpszClassName = L"FontctlE2eLauncher";
+    if (RegisterClassW(&windowClass) == 0) {
+        return NULL;
+    }
+    return CreateWindowExW(0, windowClass.lpszClassName, L"fontctl e2e launcher", WS_OVERLAPPED,
+        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL, windowClass.hInstance, NULL);
+}
+
+/* Writes the exit status and every WM_FONTCHANGE for the window that is in
+   the queue now; FALSE when the report could not be written. */
+static BOOL WriteReport(const wchar_t* path, HWND window, DWORD exitCode)
+{
+    FILE* report = _wfopen(path, L"wb");
+    if (report == NULL) {
+        return FALSE;
+    }
+    BOOL written = fprintf(report, "status %lu\n", (unsigned long)exitCode) > 0;
+    MSG message;
+    while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) {
+        if (message.hwnd == window && message.message == WM_FONTCHANGE) {
+            written = written
+                && fprintf(report, "fontchange %llu %lld\n", (unsigned long long)message.wParam,
+                       (long long)message.lParam)
+                    > 0;
+        }
+    }
+    return fclose(report) == 0 && written;
+}
+
+int main(void)
+{
+    wchar_t* const reportPath = TakeVariable(ReportVariable);
+    wchar_t* const stdoutMode = TakeVariable(StdoutVariable);
+    BOOL const inheritStdout = stdoutMode == NULL || wcscmp(stdoutMode, L"none") != 0;
+    free(stdoutMode);
+    if (reportPath == NULL) {
+        fputs("e2e_launcher.exe: E2E_REPORT names no report file\n", stderr);
         return LauncherFailed;
     }
-    char* commandLine = ReadWholeFile(argv[3]);
-    if (commandLine == NULL) {
-        fprintf(stderr, "cannot read %s\n", argv[3]);
+    HWND const window = CreateListeningWindow();
+    if (window == NULL) {
+        fputs("e2e_launcher.exe: cannot create the window (is there an X server?)\n", stderr);
+        free(reportPath);
         return LauncherFailed;
     }
 
     PROCESS_INFORMATION process;
-    if (!Start(argv[2], commandLine, argc == 5, strcmp(argv[1], "inherit") == 0, &process)) {
-        fprintf(stderr, "cannot start %s (error %lu)\n", argv[2], GetLastError());
-        free(commandLine);
+    if (!Start(inheritStdout, &process)) {
+        fprintf(stderr, "e2e_launcher.exe: cannot start the program (error %lu)\n", GetLastError());
+        free(reportPath);
         return LauncherFailed;
     }
-    free(commandLine);
     CloseHandle(process.hThread);
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD exitCode = LauncherFailed;
     GetExitCodeProcess(process.hProcess, &exitCode);
     CloseHandle(process.hProcess);
+
+    BOOL const reported = WriteReport(reportPath, window, exitCode);
+    free(reportPath);
+    if (!reported) {
+        fputs("e2e_launcher.exe: cannot write the report\n", stderr);
+        return LauncherFailed;
+    }
     return (int)exitCode;
 }
