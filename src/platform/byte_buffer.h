@@ -9,8 +9,9 @@
 
 namespace fontctl {
 
+// Frees a buffer of any element type that came from the C runtime's heap.
 struct FreeBytes {
-    void operator()(char* bytes) const { std::free(bytes); }
+    template <typename Element> void operator()(Element* bytes) const { std::free(bytes); }
 };
 
 using ByteBuffer = std::unique_ptr<char[], FreeBytes>;

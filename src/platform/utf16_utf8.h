@@ -13,16 +13,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 
 namespace fontctl::platform {
 
-template <typename Unit> struct FreeUnits {
-    void operator()(Unit* units) const { std::free(units); }
-};
-
-template <typename Unit> using UnitBuffer = std::unique_ptr<Unit[], FreeUnits<Unit>>;
+// Code units from the C runtime's heap, as every buffer of fontctl.
+template <typename Unit> using UnitBuffer = std::unique_ptr<Unit[], FreeBytes>;
 
 namespace utf_detail {
 
