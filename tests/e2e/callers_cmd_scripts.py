@@ -1,20 +1,17 @@
-"""The batch scripts of examples/cmd/, run as they stand by Wine's cmd the way
-an administrator deploys them: copied into a folder, with fontctl.exe beside
-them or on PATH.
+"""The batch scripts of examples/cmd/, run as they stand by the platform's cmd
+(Wine's, or Windows' own) the way an administrator deploys them: copied into
+a folder, with fontctl.exe beside them or on PATH.
 
 Wine's cmd expands a percent sign in the value of a variable or argument once
 more (Windows' does not), so only the font files' own names hold percent
 signs here: the scripts carry those in FOR variables, which it leaves alone."""
-import os
 import shutil
 import stat
-from pathlib import Path
 
 from caller_case import EXAMPLES, CallerCase
+from e2e_session import NEW_SESSION
 
 SCRIPTS = ("install-fonts.cmd", "remove-fonts.cmd")
-# Wine's cmd inside the prefix.
-CMD = ("drive_c", "windows", "system32", "cmd.exe")
 
 
 class BatchScriptTest(CallerCase):
@@ -38,21 +35,19 @@ class BatchScriptTest(CallerCase):
         Unicode: each argument in quotes, as an administrator types it, with
         no backslash added or doubled."""
         line = " ".join([f"cmd /c {name}"] + [f'"{arg}"' for arg in args])
-        return self.launch_caller(Path(self.session.prefix.path, *CMD), line, cwd=folder)
+        return self.launch_caller(self.session.cmd_exe(), line, cwd=folder)
 
     def new_drive(self, folder):
-        """A drive letter of the prefix whose root is FOLDER, for as long as
-        the case runs."""
-        dosdevices = Path(self.session.prefix.path, "dosdevices")
-        letter = next(letter for letter in "mnopqrstuvwxy" if not os.path.lexists(dosdevices / f"{letter}:"))
-        os.symlink(self.make_folder(folder), dosdevices / f"{letter}:")
-        self.addCleanup(os.unlink, dosdevices / f"{letter}:")
-        return letter.upper() + ":"
+        """A drive letter whose root is FOLDER, for as long as the case
+        runs."""
+        drive, remove = self.session.new_drive(self.make_folder(folder))
+        self.addCleanup(remove)
+        return drive
 
     def script(self, folder, name, *args, env=None):
-        """`wine cmd /c NAME ARGS` in the script's folder. The script is named
+        """`cmd /c NAME ARGS` in the script's folder. The script is named
         without its folder: a command after /c that starts with a quote loses
-        that quote and the last one, and Wine quotes a path with spaces."""
+        that quote and the last one, and an argument with spaces is quoted."""
         return self.run_caller("cmd", "/c", name, *args, cwd=folder, env=env)
 
     def test_install_then_remove_a_folder(self):
@@ -111,19 +106,20 @@ class BatchScriptTest(CallerCase):
         tools = self.deploy(self.sandbox / "scripts", fontctl=False)
         bin_dir = self.make_folder(self.sandbox / "bin (x64) & more")
         shutil.copyfile(self.session.fontctl_exe, bin_dir / "fontctl.exe")
-        path = {"WINEPATH": self.win(bin_dir)}
         source = self.make_folder(self.sandbox / "fonts")
         font = self.truetype(source / "Example Mono.ttf")
-        # Absent, as in a new profile: the script creates it.
-        shutil.rmtree(self.user_fonts, ignore_errors=True)
+        # No font folder in it, as in a new profile: the script creates it.
+        local, env = self.session.fresh_local_app_data(self.sandbox / "Local AppData")
+        env.update(self.session.program_search_env(bin_dir))
+        user_fonts = local / "Microsoft" / "Windows" / "Fonts"
 
-        outcome = self.script(tools, "install-fonts.cmd", source, env=path)
+        outcome = self.script(tools, "install-fonts.cmd", source, env=env)
         self.assertLines(outcome, 0, [f"0 installed: {font.name}"], broadcasts=1)
-        self.assertSameBytes(self.user_fonts / font.name, font)
+        self.assertSameBytes(user_fonts / font.name, font)
 
-        outcome = self.script(tools, "remove-fonts.cmd", source, env=path)
+        outcome = self.script(tools, "remove-fonts.cmd", source, env=env)
         self.assertLines(outcome, 0, [f"0 removed, or not there: {font.name}"], broadcasts=1)
-        self.assertFalse((self.user_fonts / font.name).exists())
+        self.assertFalse((user_fonts / font.name).exists())
 
     def test_usage_errors(self):
         with_fontctl = self.deploy(self.sandbox / "tools")
@@ -235,6 +231,7 @@ class BatchScriptTest(CallerCase):
                 self.assertEqual(list(target.iterdir()), [])
 
     def test_remove_in_a_later_session(self):
+        self.needs(NEW_SESSION)
         tools = self.deploy(self.sandbox / "tools")
         source = self.make_folder(self.sandbox / "fonts")
         sans = self.truetype(source / "Example Sans.ttf")
@@ -243,7 +240,7 @@ class BatchScriptTest(CallerCase):
         outcome = self.script(tools, "install-fonts.cmd", source, target)
         self.assertLines(outcome, 0, [f"0 installed: {font.name}" for font in (sans, kept)], broadcasts=2)
 
-        self.session.restart_wine_session()
+        self.session.restart_session()
         # A folder in place of one copy: no one can delete it as a file.
         (target / kept.name).unlink()
         self.non_font(target / kept.name / "inside.txt")
@@ -266,7 +263,7 @@ class BatchScriptTest(CallerCase):
         for name, flags in (("Example Hidden.ttf", ["+h"]), ("Example System.ttf", ["+s"]),
                             ("Example Both.otf", ["+h", "+s"])):
             font = self.truetype(source / name)
-            self.assertEqual(self.wine("attrib", *flags, font).status, 0)
+            self.assertEqual(self.run_program("attrib", *flags, font).status, 0)
             # A file of that name in the target, which the removal must not touch.
             shutil.copyfile(font, target / name)
         before = self.snapshot(target)

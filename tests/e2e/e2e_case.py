@@ -1,5 +1,6 @@
 """The base of every end-to-end case: a sandbox folder of its own, test
-files, running fontctl.exe, and the checks that every case makes."""
+files, running fontctl.exe, and the checks that every case makes. The same
+cases run under Wine and on Windows: what differs is asked of the session."""
 import hashlib
 import os
 import re
@@ -8,7 +9,7 @@ import unittest
 from pathlib import Path
 
 import font_files
-from wine_prefix import CODE_PAGES, SINGLE_BYTE, windows_path
+from code_pages import SINGLE_BYTE
 
 
 class E2ECase(unittest.TestCase):
@@ -46,14 +47,29 @@ class E2ECase(unittest.TestCase):
     def non_font(cls, path):
         return cls._written(path, font_files.write_non_font)
 
-    @staticmethod
-    def win(path):
-        return windows_path(path)
+    def win(self, path):
+        """The path as the programs under test name it."""
+        return self.session.windows_path(path)
 
-    @staticmethod
-    def raw(path, locale=SINGLE_BYTE):
+    def raw(self, path, locale=SINGLE_BYTE):
         """The bytes of the path's Windows form in the locale's code page."""
-        return windows_path(path).encode(CODE_PAGES[locale])
+        return self.win(path).encode(self.session.code_page(locale))
+
+    def discard(self, path):
+        """Deletes a copy that may be in the font table: Windows holds a
+        loaded font's file open."""
+        self.session.discard_font_file(path)
+
+    # What differs between the platforms -----------------------------------
+
+    def needs(self, need):
+        """Skips the case, or the sub-case, with the reason printed, when the
+        platform lacks what it needs (a constant of e2e_session)."""
+        self.session.skip_unless(need)
+
+    def answer(self, wine, windows):
+        """Of a case's two answers, the one of the platform it runs on."""
+        return {"wine": wine, "windows": windows}[self.session.platform]
 
     # Running fontctl.exe ---------------------------------------------------
 
@@ -61,18 +77,24 @@ class E2ECase(unittest.TestCase):
         return self.session.fontctl_utf8_exe if utf8 else self.session.fontctl_exe
 
     def fontctl(self, *args, cwd=None, locale=SINGLE_BYTE, utf8=False, **options):
-        """Runs `wine fontctl.exe ARGS`, or fontctl-utf8.exe; Path arguments
+        """Runs `fontctl.exe ARGS`, or fontctl-utf8.exe; Path arguments
         become Windows paths."""
-        return self.wine(self.program(utf8), *args, cwd=cwd, locale=locale, **options)
+        return self.run_program(self.program(utf8), *args, cwd=cwd, locale=locale, **options)
 
-    def wine(self, program, *args, cwd=None, locale=SINGLE_BYTE, **options):
-        """Runs `wine PROGRAM ARGS`; Path arguments become Windows paths."""
+    def run_program(self, program, *args, cwd=None, locale=SINGLE_BYTE, **options):
+        """Runs `PROGRAM ARGS` (a path, or a name such as "cmd" that Windows
+        looks for); Path arguments become Windows paths."""
+        self.session.code_page(locale)
         args = [self.win(arg) if isinstance(arg, Path) else arg for arg in args]
         return self.session.runner.run(program, args, cwd or self.sandbox, locale, **options)
+
+    # The name of run_program from when the cases ran under Wine alone.
+    wine = run_program
 
     def launch(self, command_line, cwd=None, locale=SINGLE_BYTE, stdout="inherit", utf8=False):
         """Runs fontctl.exe, or fontctl-utf8.exe, with this exact command line:
         bytes in the locale's code page, or a str of Unicode characters."""
+        self.session.code_page(locale)
         return self.session.runner.launch(self.program(utf8), command_line, cwd or self.sandbox, locale, stdout)
 
     # Checks ----------------------------------------------------------------

@@ -1,0 +1,109 @@
+"""The suite's platform under Wine: an X server, a Wine prefix with a warm
+server and the Japanese locale, all of the run's own."""
+import getpass
+import os
+import shutil
+import stat
+from pathlib import Path, PureWindowsPath
+
+from code_pages import CODE_PAGES
+from e2e_session import E2ESession
+from fontctl_runner import FontctlRunner
+from japanese_locale import build_japanese_locale
+from wine_prefix import WinePrefix, windows_path
+from wine_registry import WineRegistry
+from x_server import XServer
+
+# Where Wine takes a program's Windows version from, by the program's file name.
+APP_DEFAULTS_KEY = r"Software\Wine\AppDefaults"
+
+
+class WineSession(E2ESession):
+    platform = "wine"
+
+    def __init__(self, build_dir, program="fontctl.exe"):
+        super().__init__(build_dir, program)
+        self.prefix = None
+        self._x_server = None
+
+    def _start(self, scratch):
+        locale_dir = os.path.join(self.work, "locales")
+        build_japanese_locale(locale_dir)
+        self._x_server = XServer(os.path.join(self.work, "xvfb.log"))
+        self.prefix = WinePrefix(os.path.join(self.work, "prefix"), self._x_server.display, locale_dir)
+        self.prefix.create(os.path.join(self.work, "wine.log"))
+        self.runner = FontctlRunner(self.prefix, self.helper("e2e_launcher.exe"), scratch)
+        self.registry = WineRegistry(lambda *args: self.runner.run("reg", args, self.work))
+
+    def _teardown_steps(self):
+        return [
+            self.prefix and self.prefix.stop,
+            self._x_server and self._x_server.stop,
+            self.work and (lambda: _remove_tree(self.work)),
+        ]
+
+    def _code_pages(self):
+        return CODE_PAGES
+
+    @staticmethod
+    def windows_path(path):
+        return windows_path(path)
+
+    def restart_session(self):
+        """Ends every Wine process of the prefix and its server, and starts a
+        warm server again: what one run left in memory is gone, what it left
+        in the prefix stays."""
+        self.prefix.stop()
+        self.prefix.warm(os.path.join(self.work, "wine.log"))
+
+    @staticmethod
+    def discard_font_file(path):
+        # Wine holds no font file open.
+        os.remove(path)
+
+    def cmd_exe(self):
+        return os.path.join(self.prefix.path, "drive_c", "windows", "system32", "cmd.exe")
+
+    @staticmethod
+    def makensis():
+        return "makensis"
+
+    def profile(self):
+        return Path(self.prefix.path, "drive_c", "users", getpass.getuser())
+
+    @staticmethod
+    def profile_windows_path(*parts):
+        return str(PureWindowsPath("C:\\users", getpass.getuser(), *parts))
+
+    def program_search_env(self, folder):
+        # Wine's PATH comes from the prefix's registry; WINEPATH goes first.
+        return {"WINEPATH": self.windows_path(folder)}
+
+    def fresh_local_app_data(self, folder):
+        # Wine takes LOCALAPPDATA from the prefix, never from the Unix side:
+        # empty the prefix's own, which the run throws away.
+        local = self.profile() / "AppData" / "Local"
+        shutil.rmtree(local / "Microsoft" / "Windows" / "Fonts", ignore_errors=True)
+        return local, {}
+
+    def new_drive(self, folder):
+        dosdevices = Path(self.prefix.path, "dosdevices")
+        letter = next(letter for letter in "mnopqrstuvwxy" if not os.path.lexists(dosdevices / f"{letter}:"))
+        os.symlink(folder, dosdevices / f"{letter}:")
+        return letter.upper() + ":", lambda: os.unlink(dosdevices / f"{letter}:")
+
+    @staticmethod
+    def windows_version_setting(program_name, version):
+        # A new prefix of Wine 8 says it is Windows 7.
+        return APP_DEFAULTS_KEY + "\\" + program_name, "Version", "REG_SZ", version
+
+
+def _remove_tree(path):
+    # Cases make files and folders read-only; removal needs them writable.
+    def make_writable_and_retry(function, failed_path, _):
+        os.chmod(os.path.dirname(failed_path), stat.S_IRWXU)
+        if os.path.lexists(failed_path) and not os.path.islink(failed_path):
+            os.chmod(failed_path, stat.S_IRWXU)
+        function(failed_path)
+
+    shutil.rmtree(path, onerror=make_writable_and_retry)
