@@ -136,12 +136,14 @@ class WindowsSession(E2ESession):
                 break
 
     def _remove_tree(self, path):
+        # Python 3.12 renamed the handler's argument.
+        handler = "onexc" if sys.version_info >= (3, 12) else "onerror"
+        shutil.rmtree(path, **{handler: self._release_and_retry})
+
+    def _release_and_retry(self, function, failed_path, _error):
         # A font the cases left in the font table holds its file open, and a
         # read-only file cannot be deleted.
-        def release_and_retry(function, failed_path, _):
-            os.chmod(failed_path, stat.S_IWRITE)
-            if function is not os.rmdir:
-                self._release_font(failed_path)
-            function(failed_path)
-
-        shutil.rmtree(path, onerror=release_and_retry)
+        os.chmod(failed_path, stat.S_IWRITE)
+        if function is not os.rmdir:
+            self._release_font(failed_path)
+        function(failed_path)
