@@ -2,7 +2,6 @@
 command line that Wine would make of the same arguments."""
 import os
 import subprocess
-import tempfile
 from pathlib import PureWindowsPath
 
 import wine_start
@@ -38,15 +37,6 @@ class WindowsHost:
     def start(self, arguments, env, cwd, stdout, timeout):
         """Runs the command to its end and returns its status and standard
         error as wine_start.Finished."""
-        with tempfile.TemporaryFile() as stderr:
-            # A string is the command line itself, handed to CreateProcess.
-            process = self._popen(command_line(arguments), env=env, cwd=cwd, stdin=subprocess.DEVNULL,
-                                  stdout=stdout, stderr=stderr)
-            try:
-                status = process.wait(timeout=timeout)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
-                raise
-            stderr.seek(0)
-            return wine_start.Finished(status, stderr.read())
+        # A string is the command line itself, handed to CreateProcess.
+        return wine_start.run_to_end(command_line(arguments), popen=self._popen, env=env, cwd=cwd,
+                                     stdin=subprocess.DEVNULL, stdout=stdout, timeout=timeout)
