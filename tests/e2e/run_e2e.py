@@ -65,7 +65,10 @@ def parse_arguments(argv):
     parser.add_argument("--cases", default="test_*.py", help="the files of cases to run (default test_*.py)")
     parser.add_argument("--platform", choices=PLATFORMS, default=default_platform(),
                         help="where the programs run (default: %(default)s, by this system)")
-    return parser.parse_args(argv)
+    args = parser.parse_args(argv)
+    if args.platform == "windows" and os.name != "nt":
+        parser.error("--platform windows runs the programs natively: it needs Windows")
+    return args
 
 
 def main(argv=None):
