@@ -129,17 +129,15 @@ password="pw-$(head -c 18 /dev/urandom | base64 | tr '+/' '._')"
 printf '%s\n' "$password" >"$keys/password"
 wrong_password="pw-wrong-$(head -c 18 /dev/urandom | base64 | tr '+/' '._')"
 printf '%s\n' "$wrong_password" >"$keys/wrong-password"
-# NAME.p12: NAME's key and certificate with the authority's certificate.
-make_pkcs12() {  # NAME [OPTION...]
-    local name=$1
-    shift
-    openssl pkcs12 -export -inkey "$keys/$name.key" -in "$keys/$name.pem" -certfile "$keys/ca.pem" \
-        -name "fontctl test $name" -passout "file:$keys/password" -out "$keys/$name.p12" "$@"
+# NAME's key and certificate with the authority's certificate.
+make_pkcs12() {  # NAME PKCS12 [OPTION...]
+    openssl pkcs12 -export -inkey "$keys/$1.key" -in "$keys/$1.pem" -certfile "$keys/ca.pem" \
+        -name "fontctl test $1" -passout "file:$keys/password" -out "$keys/$2" "${@:3}"
 }
 for name in signer server no-usage expired not-yet-valid; do
-    make_pkcs12 "$name"
+    make_pkcs12 "$name" "$name.p12"
 done
-make_pkcs12 signer -legacy -out "$keys/signer-legacy.p12"
+make_pkcs12 signer signer-legacy.p12 -legacy
 openssl pkcs12 -export -nokeys -in "$keys/signer.pem" -certfile "$keys/ca.pem" -passout "file:$keys/password" \
     -out "$keys/no-key.p12"
 
