@@ -85,10 +85,13 @@ echo "  valid from $not_before to $not_after"
 echo "  SHA-256 fingerprint: $(openssl x509 -in "$certificate" -noout -fingerprint -sha256 | cut -d= -f2)"
 
 now=$(date -u +%s)
-if (($(date -u -d "$not_before" +%s) > now)); then
+# A date that cannot be read must refuse, not compare as nothing.
+start=$(date -u -d "$not_before" +%s 2>/dev/null) && end=$(date -u -d "$not_after" +%s 2>/dev/null) ||
+    refuse "the validity of its certificate cannot be read ('$not_before' to '$not_after')"
+if ((start > now)); then
     refuse "its certificate is not valid before $not_before"
 fi
-if (($(date -u -d "$not_after" +%s) < now)); then
+if ((end < now)); then
     refuse "its certificate expired at $not_after"
 fi
 # The usages follow the extension's heading, one line, comma-separated.
