@@ -18,16 +18,60 @@
 # from a commit: the script refuses a checkout with changes that are not
 # committed, untracked files that are not ignored included.
 #
-# Signing: when FONTCTL_SIGN_PKCS12 and FONTCTL_SIGN_PASSWORD_FILE are set
-# (FONTCTL_SIGN_TIMESTAMP_URL optionally), the programs are signed before they
-# are packed, by scripts/sign_programs.sh (see there); without them the
-# release is unsigned. Either way, the programs with any signature removed are
-# the bytes the commit builds.
-# Usage: scripts/release.sh
+# Nor does the builder's environment reach the bytes: CMake, the compilers,
+# the linker and Python read flags, compilers, search paths and modules from
+# variables (CXXFLAGS, LDFLAGS, CPATH, COMPILER_PATH, CMAKE_*, DESTDIR,
+# PYTHONPATH and more), so the build runs with a fixed environment that lets
+# none of them through (an allow-list, not a list of variables to clear, which
+# would miss the ones nobody thought of): Debian's programs in /usr/bin and
+# /bin, an empty home and temporary folder, LC_ALL=C, TZ=UTC, umask 022. The
+# build folder is made anew every time, and the flags in its CMake cache are
+# checked to be the commit's alone (scripts/check_build_flags.sh).
+#
+# Signing: the programs are signed before they are packed, by
+# scripts/sign_programs.sh (see there), with FONTCTL_SIGN_PKCS12 and
+# FONTCTL_SIGN_PASSWORD_FILE (FONTCTL_SIGN_TIMESTAMP_URL optionally). Their
+# certificate is checked before anything is built
+# (scripts/check_signing_certificate.sh: valid now, for code signing), and
+# what it is goes into the log, never into a published file. An unsigned
+# release must be asked for with --unsigned: without it, and without the
+# signing variables, the script stops before building, so that a release job
+# whose secrets went missing cannot publish unsigned programs unnoticed.
+# --unsigned together with any signing variable is refused as contradictory.
+# Either way, the programs with any signature removed are the bytes the commit
+# builds.
+# Usage: scripts/release.sh [--unsigned]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export LC_ALL=C
 
+usage="usage: scripts/release.sh [--unsigned]
+  signed:   FONTCTL_SIGN_PKCS12=FILE.p12 FONTCTL_SIGN_PASSWORD_FILE=FILE scripts/release.sh
+            (FONTCTL_SIGN_TIMESTAMP_URL=URL to time-stamp the signatures)
+  unsigned: scripts/release.sh --unsigned"
+unsigned=
+for argument in "$@"; do
+    case $argument in
+    --unsigned) unsigned=yes ;;
+    -h | --help)
+        echo "$usage"
+        exit 0
+        ;;
+    *)
+        echo "release.sh: unknown argument '$argument'" >&2
+        echo "$usage" >&2
+        exit 2
+        ;;
+    esac
+done
+
+# git takes the repository, work tree and index from GIT_* variables: the
+# commit checked and named must be this checkout's.
+for variable in $(compgen -e); do
+    if [[ "$variable" == GIT_* ]]; then
+        unset "$variable"
+    fi
+done
 top=$(git rev-parse --show-toplevel 2>&1 || true)
 if [[ "$top" != "$(pwd -P)" ]]; then
     echo "release.sh: $(pwd -P) is not the top of a git checkout: a release is built from a commit, and names it ($top)" >&2
@@ -43,28 +87,48 @@ if [[ -n "$changes" ]]; then
 fi
 commit=$(git rev-parse --verify HEAD)
 
-signing=
-if [[ -n "${FONTCTL_SIGN_PKCS12:-}${FONTCTL_SIGN_PASSWORD_FILE:-}" ]]; then
+signing_settings=${FONTCTL_SIGN_PKCS12:-}${FONTCTL_SIGN_PASSWORD_FILE:-}${FONTCTL_SIGN_TIMESTAMP_URL:-}
+if [[ -n "$unsigned" && -n "$signing_settings" ]]; then
+    echo "release.sh: --unsigned, yet FONTCTL_SIGN_* variables are set: sign or not? Unset them for an unsigned release, or leave out --unsigned to sign" >&2
+    exit 1
+fi
+if [[ -z "$unsigned" ]]; then
+    if [[ -z "$signing_settings" ]]; then
+        echo "release.sh: no signing settings. To sign the programs, set FONTCTL_SIGN_PKCS12 and FONTCTL_SIGN_PASSWORD_FILE (README.md, \"Signing a release\"); to release them unsigned, pass --unsigned" >&2
+        echo "$usage" >&2
+        exit 1
+    fi
+    if [[ -z "${FONTCTL_SIGN_PKCS12:-}${FONTCTL_SIGN_PASSWORD_FILE:-}" ]]; then
+        echo "release.sh: FONTCTL_SIGN_TIMESTAMP_URL is set, but FONTCTL_SIGN_PKCS12 and FONTCTL_SIGN_PASSWORD_FILE are not: nothing to time-stamp" >&2
+        exit 1
+    fi
     for variable in FONTCTL_SIGN_PKCS12 FONTCTL_SIGN_PASSWORD_FILE; do
         if [[ -z "${!variable:-}" || ! -f "${!variable}" || ! -r "${!variable}" ]]; then
             echo "release.sh: to sign, both FONTCTL_SIGN_PKCS12 and FONTCTL_SIGN_PASSWORD_FILE must name readable files ($variable is '${!variable:-}')" >&2
             exit 1
         fi
     done
-    signing=yes
-elif [[ -n "${FONTCTL_SIGN_TIMESTAMP_URL:-}" ]]; then
-    echo "release.sh: FONTCTL_SIGN_TIMESTAMP_URL is set, but FONTCTL_SIGN_PKCS12 and FONTCTL_SIGN_PASSWORD_FILE are not: nothing to time-stamp" >&2
-    exit 1
 fi
 
 scripts/install-deps.sh
 
+if [[ -z "$unsigned" ]]; then
+    scripts/check_signing_certificate.sh "$FONTCTL_SIGN_PKCS12" "$FONTCTL_SIGN_PASSWORD_FILE"
+fi
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+# The environment of every step that makes a published file (see above).
+clean_environment=(env -i PATH=/usr/bin:/bin HOME="$scratch" TMPDIR="$scratch" LC_ALL=C TZ=UTC)
+umask 022
+
 build=build/release
 stage=$build/stage
 rm -rf "$build" dist
-cmake --preset release >/dev/null
-cmake --build "$build"
-cmake --install "$build" --prefix "$stage" >/dev/null
+"${clean_environment[@]}" cmake --preset release >/dev/null
+scripts/check_build_flags.sh "$build" cmake/mingw-w64-x86_64.cmake
+"${clean_environment[@]}" cmake --build "$build"
+"${clean_environment[@]}" cmake --install "$build" --prefix "$stage" >/dev/null
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 heading=$(grep -m1 '^## ' CHANGELOG.md || true)
@@ -74,15 +138,15 @@ if [[ -z "$version" || "$heading" != "## $version - $day" ]]; then
     exit 1
 fi
 
-if [[ -n "$signing" ]]; then
+if [[ -z "$unsigned" ]]; then
     scripts/sign_programs.sh "$stage"/*.exe
 fi
 
 archive=fontctl-$version-win64.zip
 mkdir dist
-/usr/bin/python3 scripts/reproducible_zip.py "$stage" "$day" "dist/$archive"
+"${clean_environment[@]}" /usr/bin/python3 -I scripts/reproducible_zip.py "$stage" "$day" "dist/$archive"
 cp "$stage"/*.exe dist/
-/usr/bin/python3 scripts/write_buildinfo.py "$build" "$commit" "$version" dist/BUILDINFO
+"${clean_environment[@]}" /usr/bin/python3 -I scripts/write_buildinfo.py "$build" "$commit" "$version" dist/BUILDINFO
 (
     cd dist
     sha256sum "$archive" *.exe BUILDINFO >SHA256SUMS
@@ -95,6 +159,6 @@ echo "dist/BUILDINFO:"
 cat dist/BUILDINFO
 echo "dist/SHA256SUMS:"
 cat dist/SHA256SUMS
-if [[ -z "$signing" ]]; then
-    echo "release.sh: the programs are not signed (set FONTCTL_SIGN_PKCS12 and FONTCTL_SIGN_PASSWORD_FILE to sign them)"
+if [[ -n "$unsigned" ]]; then
+    echo "release.sh: the programs are not signed, as asked (--unsigned)"
 fi

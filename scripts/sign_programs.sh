@@ -11,7 +11,10 @@
 # command line or in the output. Each signature names its program (the file
 # name). Every signed program must give back, once its signature is removed
 # again, exactly the bytes it had unsigned: a signature adds nothing but
-# itself. The programs are replaced only when all of them passed.
+# itself. The programs are replaced only when all of them passed. Nothing is
+# signed with a certificate that is not valid now or not for code signing
+# (check_signing_certificate.sh, whose description of the certificate is
+# left out here: release.sh prints it before it builds).
 # Usage: sign_programs.sh PROGRAM...
 set -euo pipefail
 export LC_ALL=C
@@ -29,6 +32,7 @@ done
 pkcs12=$FONTCTL_SIGN_PKCS12
 password_file=$FONTCTL_SIGN_PASSWORD_FILE
 timestamp_url=${FONTCTL_SIGN_TIMESTAMP_URL:-}
+"$(dirname "$0")/check_signing_certificate.sh" "$pkcs12" "$password_file" >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

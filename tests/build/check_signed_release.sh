@@ -1,11 +1,19 @@
 #!/usr/bin/env bash
 # Signed releases, with a throwaway certificate authority that openssl makes in
 # a temporary folder (a code-signing certificate in a password-protected
-# PKCS#12 file, and a time-stamping certificate):
-# - scripts/release.sh refuses, before it builds anything, a checkout with
-#   changes that are not committed and half-given signing settings;
-# - in a copy of the work tree it releases once unsigned (saying so in one
-#   line) and once signed: both signed programs verify against the authority
+# PKCS#12 file, certificates that must not sign, and a time-stamping
+# certificate):
+# - scripts/release.sh refuses, before it builds or signs anything: a checkout
+#   with changes that are not committed, unknown arguments, no signing
+#   settings without --unsigned, --unsigned with signing settings, half-given
+#   signing settings, a wrong password, a PKCS#12 file without a key, and
+#   certificates that have expired, are not valid yet, or lack the
+#   code-signing extended key usage (another usage, or none), each described
+#   in its output;
+# - in a copy of the work tree it releases once with --unsigned (saying so in
+#   one line) and once signed: the signed release's log describes the
+#   certificate (subject, issuer, validity, SHA-256 fingerprint) and no
+#   published file does; both signed programs verify against the authority
 #   (and not against another), both equal the unsigned release's programs once
 #   their signature is removed, the signed fontctl.exe still answers `10` with
 #   `0` under Wine, both releases are sound (check_release.py: archive,
@@ -15,7 +23,8 @@
 # - with FONTCTL_SIGN_TIMESTAMP_URL, scripts/sign_programs.sh (what release.sh
 #   signs with) gets an RFC 3161 time stamp that verifies, from a time-stamp
 #   server on 127.0.0.1 (timestamp_server.py), and fails when the server is
-#   gone.
+#   gone; it signs with a PKCS#12 file in OpenSSL's older (legacy) encryption,
+#   and refuses an expired certificate, leaving the program as it was.
 # Usage: check_signed_release.sh SOURCE_DIR VERSION
 set -euo pipefail
 source_dir=$(cd "$1" && pwd)
@@ -64,6 +73,13 @@ keyUsage = critical, digitalSignature
 extendedKeyUsage = critical, timeStamping
 subjectKeyIdentifier = hash
 authorityKeyIdentifier = keyid
+[server_authentication]
+basicConstraints = critical, CA:FALSE
+keyUsage = critical, digitalSignature
+extendedKeyUsage = serverAuth
+[no_extended_usage]
+basicConstraints = critical, CA:FALSE
+keyUsage = critical, digitalSignature
 EOF
 make_authority() {  # NAME
     openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=fontctl test $1" \
@@ -80,13 +96,50 @@ make_authority ca
 make_authority other-ca
 make_certificate signer ca code_signing
 make_certificate tsa ca time_stamping
+make_certificate server ca server_authentication
+make_certificate no-usage ca no_extended_usage
+# Code-signing certificates out of their validity, from `openssl ca`, which
+# takes the dates.
+cat >"$keys/ca.cnf" <<EOF
+[ca]
+default_ca = test_ca
+[test_ca]
+database = $keys/ca-index
+new_certs_dir = $keys
+serial = $keys/ca-serial-numbers
+default_md = sha256
+policy = any_name
+unique_subject = no
+[any_name]
+commonName = supplied
+EOF
+: >"$keys/ca-index"
+echo 1000 >"$keys/ca-serial-numbers"
+make_dated_certificate() {  # NAME START END
+    openssl req -newkey rsa:2048 -nodes -subj "/CN=fontctl test $1" \
+        -keyout "$keys/$1.key" -out "$keys/$1.csr" 2>/dev/null
+    openssl ca -batch -config "$keys/ca.cnf" -cert "$keys/ca.pem" -keyfile "$keys/ca.key" -in "$keys/$1.csr" \
+        -startdate "$2" -enddate "$3" -extfile "$keys/extensions.cnf" -extensions code_signing -notext \
+        -out "$keys/$1.pem" 2>/dev/null
+}
+make_dated_certificate expired 20000101000000Z 20000102000000Z
+make_dated_certificate not-yet-valid "$(date -u -d '+1 year' +%Y%m%d%H%M%SZ)" "$(date -u -d '+2 years' +%Y%m%d%H%M%SZ)"
 # A password that nothing else in a run would print by chance.
 password="pw-$(head -c 18 /dev/urandom | base64 | tr '+/' '._')"
 printf '%s\n' "$password" >"$keys/password"
 wrong_password="pw-wrong-$(head -c 18 /dev/urandom | base64 | tr '+/' '._')"
 printf '%s\n' "$wrong_password" >"$keys/wrong-password"
-openssl pkcs12 -export -inkey "$keys/signer.key" -in "$keys/signer.pem" -certfile "$keys/ca.pem" \
-    -name "fontctl test signer" -passout "file:$keys/password" -out "$keys/signer.p12"
+# NAME's key and certificate with the authority's certificate.
+make_pkcs12() {  # NAME PKCS12 [OPTION...]
+    openssl pkcs12 -export -inkey "$keys/$1.key" -in "$keys/$1.pem" -certfile "$keys/ca.pem" \
+        -name "fontctl test $1" -passout "file:$keys/password" -out "$keys/$2" "${@:3}"
+}
+for name in signer server no-usage expired not-yet-valid; do
+    make_pkcs12 "$name" "$name.p12"
+done
+make_pkcs12 signer signer-legacy.p12 -legacy
+openssl pkcs12 -export -nokeys -in "$keys/signer.pem" -certfile "$keys/ca.pem" -passout "file:$keys/password" \
+    -out "$keys/no-key.p12"
 
 # osslsigncode as release.sh finds it on PATH, recording each command line.
 mkdir "$work/bin"
@@ -101,28 +154,51 @@ export PATH="$work/bin:$PATH"
 src=$work/src
 "$here/copy_checkout.sh" "$source_dir" "$src"
 
-# Refusals, each before anything is built: SETUP (undone afterwards), the
-# settings, and what the message must say.
+# Refusals, each before anything is built or signed: SETUP (undone
+# afterwards), the arguments, the settings, and what the output must say
+# (strings separated by ";").
+signing="FONTCTL_SIGN_PASSWORD_FILE=$keys/password FONTCTL_SIGN_PKCS12=$keys"
 refusal_cases=(
-    "echo edit >>README.md|-|not committed"
-    "echo new >untracked.txt|-|not committed"
-    "git update-index --assume-unchanged LICENSE|-|not committed"
-    ":|FONTCTL_SIGN_PKCS12=$keys/signer.p12|FONTCTL_SIGN_PASSWORD_FILE"
-    ":|FONTCTL_SIGN_PASSWORD_FILE=$keys/password|FONTCTL_SIGN_PKCS12"
-    ":|FONTCTL_SIGN_PKCS12=$keys/missing.p12 FONTCTL_SIGN_PASSWORD_FILE=$keys/password|readable"
-    ":|FONTCTL_SIGN_TIMESTAMP_URL=http://127.0.0.1:9/|nothing to time-stamp"
+    "echo edit >>README.md|--unsigned|-|not committed"
+    "echo new >untracked.txt|--unsigned|-|not committed"
+    "git update-index --assume-unchanged LICENSE|--unsigned|-|not committed"
+    ":|-|-|pass --unsigned;set FONTCTL_SIGN_PKCS12 and FONTCTL_SIGN_PASSWORD_FILE"
+    ":|--signed|-|unknown argument '--signed'"
+    ":|--unsigned dist|-|unknown argument 'dist'"
+    ":|--unsigned|$signing/signer.p12|--unsigned, yet FONTCTL_SIGN_* variables are set"
+    ":|--unsigned|FONTCTL_SIGN_TIMESTAMP_URL=http://127.0.0.1:9/|--unsigned, yet FONTCTL_SIGN_* variables are set"
+    ":|-|FONTCTL_SIGN_PKCS12=$keys/signer.p12|FONTCTL_SIGN_PASSWORD_FILE"
+    ":|-|FONTCTL_SIGN_PASSWORD_FILE=$keys/password|FONTCTL_SIGN_PKCS12"
+    ":|-|$signing/missing.p12|readable"
+    ":|-|FONTCTL_SIGN_TIMESTAMP_URL=http://127.0.0.1:9/|nothing to time-stamp"
+    ":|-|FONTCTL_SIGN_PKCS12=$keys/signer.p12 FONTCTL_SIGN_PASSWORD_FILE=$keys/wrong-password|cannot be read with the password"
+    ":|-|$signing/no-key.p12|holds 0 private keys"
+    ":|-|$signing/expired.p12|expired at 2000-01-02 00:00:00Z;subject: CN=fontctl test expired"
+    ":|-|$signing/not-yet-valid.p12|is not valid before;subject: CN=fontctl test not-yet-valid"
+    ":|-|$signing/server.p12|usage is 'TLS Web Server Authentication', without Code Signing;subject: CN=fontctl test server"
+    ":|-|$signing/no-usage.p12|names no extended key usage;subject: CN=fontctl test no-usage"
 )
 for case in "${refusal_cases[@]}"; do
-    IFS='|' read -r setup settings expected <<<"$case"
+    IFS='|' read -r setup arguments settings expected <<<"$case"
     (cd "$src" && eval "$setup")
     environment=()
     if [[ "$settings" != - ]]; then
         read -ra environment <<<"$settings"
     fi
+    options=()
+    if [[ "$arguments" != - ]]; then
+        read -ra options <<<"$arguments"
+    fi
+    : >"$work/osslsigncode-commands"
     status=0
-    env "${environment[@]}" "$src/scripts/release.sh" >"$work/refusal.log" 2>&1 || status=$?
-    if ((status == 0)) || ! grep -qF "$expected" "$work/refusal.log" || [[ -e "$src/build/release" ]]; then
-        fail "release.sh after '$setup' with '$settings' exited with status $status, built '$(ls "$src/build" 2>/dev/null)', and said:"
+    env "${environment[@]}" "$src/scripts/release.sh" "${options[@]}" >"$work/refusal.log" 2>&1 || status=$?
+    said=yes
+    IFS=';' read -ra strings <<<"$expected"
+    for string in "${strings[@]}"; do
+        grep -qF -- "$string" "$work/refusal.log" || said=
+    done
+    if ((status == 0)) || [[ -z "$said" || -e "$src/build/release" || -s "$work/osslsigncode-commands" ]]; then
+        fail "release.sh $arguments after '$setup' with '$settings' exited with status $status, built '$(ls "$src/build" 2>/dev/null)', ran osslsigncode $(wc -l <"$work/osslsigncode-commands") times, and said:"
         cat "$work/refusal.log"
     fi
     git -C "$src" update-index --no-assume-unchanged LICENSE
@@ -131,7 +207,7 @@ for case in "${refusal_cases[@]}"; do
 done
 
 # The unsigned release, then the signed one, from the same commit.
-if ! "$src/scripts/release.sh" >"$work/unsigned.log" 2>&1; then
+if ! "$src/scripts/release.sh" --unsigned >"$work/unsigned.log" 2>&1; then
     echo "FAIL: the unsigned release failed:"
     cat "$work/unsigned.log"
     exit 1
@@ -154,6 +230,26 @@ if grep -q 'not signed' "$work/signed.log"; then
     fail "the signed release says its programs are not signed"
 fi
 "$here/check_release.py" "$signed" "$version" "$src" || failures=1
+
+# The certificate as the log must describe it; no published file may.
+details() {
+    openssl x509 -in "$keys/signer.pem" -noout -nameopt RFC2253 -dateopt iso_8601 "$@" | cut -d= -f2-
+}
+fingerprint=$(details -fingerprint -sha256)
+for line in "subject: $(details -subject)" "issuer: $(details -issuer)" \
+    "valid from $(details -startdate) to $(details -enddate)" "SHA-256 fingerprint: $fingerprint"; do
+    if ! grep -qF -- "$line" "$work/signed.log"; then
+        fail "the signed release's log lacks '$line'"
+    fi
+done
+mkdir "$work/published"
+/usr/bin/python3 -m zipfile -e "$signed/fontctl-$version-win64.zip" "$work/published"
+cp "$signed/BUILDINFO" "$signed/SHA256SUMS" "$work/published/"
+described=$(grep -rliF -e "$fingerprint" -e "${fingerprint//:/}" -e "CN=fontctl test signer" "$work/published" || true)
+if [[ -n "$described" ]]; then
+    fail "published files describe the signing certificate: $described"
+fi
+
 if ! cmp -s "$signed/BUILDINFO" "$work/unsigned/BUILDINFO"; then
     fail "the signed and the unsigned release of one commit have different BUILDINFO files"
 fi
@@ -260,6 +356,25 @@ if FONTCTL_SIGN_PKCS12=$keys/signer.p12 FONTCTL_SIGN_PASSWORD_FILE=$keys/wrong-p
 fi
 if ! cmp -s "$work/wrong.exe" "$work/unsigned/fontctl.exe"; then
     fail "a failed signing changed the program"
+fi
+
+# Signing with a PKCS#12 file that older tools make: OpenSSL 3 reads it only
+# with its legacy provider, and so must the check of its certificate.
+cp "$work/unsigned/fontctl.exe" "$work/legacy.exe"
+if ! FONTCTL_SIGN_PKCS12=$keys/signer-legacy.p12 FONTCTL_SIGN_PASSWORD_FILE=$keys/password \
+    "$src/scripts/sign_programs.sh" "$work/legacy.exe" >"$work/legacy.log" 2>&1 ||
+    ! osslsigncode verify -CAfile "$keys/ca.pem" -in "$work/legacy.exe" >/dev/null 2>&1; then
+    fail "sign_programs.sh could not sign with a PKCS#12 file in the legacy encryption:"
+    cat "$work/legacy.log"
+fi
+
+# sign_programs.sh checks the certificate itself: an expired one signs nothing.
+cp "$work/unsigned/fontctl.exe" "$work/expired.exe"
+if FONTCTL_SIGN_PKCS12=$keys/expired.p12 FONTCTL_SIGN_PASSWORD_FILE=$keys/password \
+    "$src/scripts/sign_programs.sh" "$work/expired.exe" >"$work/expired.log" 2>&1 ||
+    ! cmp -s "$work/expired.exe" "$work/unsigned/fontctl.exe"; then
+    fail "sign_programs.sh signed with an expired certificate, or changed the program:"
+    cat "$work/expired.log"
 fi
 
 for log in "$work"/*.log "$work/osslsigncode-commands"; do
