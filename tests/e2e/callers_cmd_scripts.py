@@ -108,6 +108,7 @@ class BatchScriptTest(CallerCase):
         source = self.make_folder(self.sandbox / "setup & (fonts)")
         sans = self.truetype(source / "Example Sans & (Bold) v2.ttf")
         collection = self.collection(source / "Example 100% %PATH% Set.TTC")
+        marks = self.truetype(source / "Example 'quoted' ^caret !bang! (x) ;,= 100%%.otf")
         notes = self.non_font(source / "notes.ttf")
         for ignored in ("readme.txt", "Example.ttfx", "Example.ttf.bak"):
             self.non_font(source / ignored)
@@ -117,17 +118,18 @@ class BatchScriptTest(CallerCase):
         self.assertLines(outcome, 1, [
             f"0 installed: {sans.name}",
             f"0 installed: {collection.name}",
+            f"0 installed: {marks.name}",
             f"4 no font in the file, copy deleted: {notes.name}",
-        ], broadcasts=2)
-        self.assertEqual(sorted(path.name for path in target.iterdir()), sorted([sans.name, collection.name]))
-        for font in (sans, collection):
+        ], broadcasts=3)
+        self.assertEqual(sorted(path.name for path in target.iterdir()), sorted([sans.name, collection.name, marks.name]))
+        for font in (sans, collection, marks):
             self.assertSameBytes(target / font.name, font)
 
-        # 0 for both fonts shows they were in the font table: removing a file
+        # 0 for the fonts shows they were in the font table: removing a file
         # that holds fonts no one added answers 1.
         outcome = self.script(tools, "remove-fonts.cmd", source, target)
-        self.assertLines(outcome, 0, [f"0 removed, or not there: {font.name}" for font in (sans, collection, notes)],
-                         broadcasts=3)
+        self.assertLines(outcome, 0, [f"0 removed, or not there: {font.name}"
+                                      for font in (sans, collection, marks, notes)], broadcasts=4)
         self.assertEqual(list(target.iterdir()), [])
 
     def test_crafted_file_name_installs_nothing_else(self):

@@ -310,29 +310,39 @@ class NsisInstallerTest(CallerCase):
 
     def test_a_failed_upgrade_puts_back_every_font(self):
         # A second version of three installed fonts in which one holds no
-        # font. Broadcasts, for k fonts replaced before the failing one: two
-        # for each (out, in), two for the failing one (out, back), two for
-        # each taken out and put back again.
-        for label, failing in (("at the first font", 0), ("at the last font", 2)):
+        # font: the failing font's place, whether the first version's fonts
+        # are in the font table (not after a new session), and the
+        # broadcasts of the run. A font in the table gives two for each font
+        # replaced before the failing one (out, in), two for the failing one
+        # (out, back) and two for each replaced one taken out and put back;
+        # out of the table, the first "out" of each gives none.
+        cases = [
+            ("at the first font", 0, False, 2),
+            ("at the last font", 2, False, 10),
+            ("at the last font, in a later session", 2, True, 7),
+        ]
+        for number, (label, failing, restart, broadcasts) in enumerate(cases):
             with self.subTest(label):
-                folder = self.sandbox / f"1.0 {failing}"
+                folder = self.sandbox / f"1.0 {number}"
                 installed = self.fonts(folder, "Example Sans.ttf", "example-set.ttc", "Example Serif.ttf")
-                first, name = self.build(folder, installed, f"setup 1.0 {failing}.exe")
+                first, name = self.build(folder, installed, f"setup 1.0 {number}.exe")
                 self.assertLines(self.run_caller(first, "/S"), 0, [], broadcasts=3)
+                if restart:
+                    self.session.restart_wine_session()
 
-                upgrade = self.sandbox / f"2.0 {failing}"
+                upgrade = self.sandbox / f"2.0 {number}"
                 newer = [(path, value) for (path, _), (_, value)
                          in zip(self.fonts(upgrade, *(font.name for font, _ in installed)), installed)]
                 self.non_font(newer[failing][0])
-                second, _ = self.build(upgrade, newer, f"setup 2.0 {failing}.exe")
+                second, _ = self.build(upgrade, newer, f"setup 2.0 {number}.exe")
                 before = self.snapshot(self.user_fonts)
-                self.assertLines(self.run_caller(second, "/S"), 2, [], broadcasts=4 * failing + 2)
+                self.assertLines(self.run_caller(second, "/S"), 2, [], broadcasts=broadcasts)
                 self.assertUnchanged(before, self.user_fonts)
                 self.assertInstalled(installed, name)
 
-                # Each font is in the font table again: removing it answers 0,
-                # with a broadcast.
-                self.assertLines(self.uninstall(name), 0, [], broadcasts=3)
+                # Each font that the run touched is in the font table again:
+                # removing it answers 0, with a broadcast.
+                self.assertLines(self.uninstall(name), 0, [], broadcasts=failing + 1 if restart else 3)
                 self.assertNoTrace(installed, name)
 
     def test_leaves_another_programs_font_value_alone(self):
