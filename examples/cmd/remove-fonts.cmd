@@ -17,6 +17,8 @@ rem The source and the target must be two folders, however each is written,
 rem or the script would delete the fonts themselves: it makes a new folder
 rem in the target and stops when it shows in the source (a link, a drive
 rem letter of its own, a short name or \\?\).
+rem A font named like the short (8.3) name of another file in the target,
+rem which would reach that file, is reported and left alone.
 rem
 rem Prints one line per file: the code fontctl answered, what became of the
 rem copy, and the file name. Exit status: 0 when every copy is gone, 1 when
@@ -81,32 +83,50 @@ set "FC_IN=%TEMP%\fontctl-"
 call :new_folder
 if not defined FC_MADE goto no_temporary_folder
 set "FC_OUT=%FC_MADE%\code.txt"
+set "FC_NAMED=%FC_MADE%\name.txt"
 for %%G in (*) do (
     set "FC_NAME=%%G"
     set "FC_ATTRIBUTES=%%~aG"
     call :pick
     if defined FC_PICKED (
+        rem A name can be the short (8.3) name that Windows gave another
+        rem file of the target, which opens that file: DIR lists the name
+        rem of the file that the path reaches. (The names are compared as
+        rem FOR values in a subroutine: Wine's cmd misreads an IF ... ELSE
+        rem after a FOR nested here, and expands a variable's value again.)
+        set "FC_ALIAS="
+        if exist "%%G" if not exist "%FC_TARGET%\%%G\*" (
+            dir /b /a "%FC_TARGET%\%%G" >"%FC_OUT%" 2>nul
+            >"%FC_NAMED%" echo %%G
+            call :check_copy_name
+        )
         rem Wine's cmd expands a percent sign in a FOR value again: a name
         rem that then names no file of the source is reported, never used.
-        if exist "%%G" (
-            "%FC_EXE%" 2 "%FC_TARGET%\%%G" >"%FC_OUT%"
-            call :read_code
-            rem DEL given a folder would empty it: files only. (Wine's cmd
-            rem finds "NAME\" for a file NAME too, but not "NAME\*".)
-            if defined FC_DELETE if not exist "%FC_TARGET%\%%G\*" (
-                del /f /a /q "%FC_TARGET%\%%G" >nul 2>&1
-            )
-            if exist "%FC_TARGET%\%%G" (set "FC_LEFT=1") else set "FC_LEFT="
-            call :report
-            echo %%G
-        ) else (
+        if not exist "%%G" (
             set "FC_FAILED=1"
             <nul set /p "=- not in the source folder: "
             echo %%G
+        ) else (
+            if defined FC_ALIAS (
+                set "FC_FAILED=1"
+                <nul set /p "=- another file's short name in the target folder, left alone: "
+                echo %%G
+            ) else (
+                "%FC_EXE%" 2 "%FC_TARGET%\%%G" >"%FC_OUT%"
+                call :read_code
+                rem DEL given a folder would empty it: files only. (Wine's cmd
+                rem finds "NAME\" for a file NAME too, but not "NAME\*".)
+                if defined FC_DELETE if not exist "%FC_TARGET%\%%G\*" (
+                    del /f /a /q "%FC_TARGET%\%%G" >nul 2>&1
+                )
+                if exist "%FC_TARGET%\%%G" (set "FC_LEFT=1") else set "FC_LEFT="
+                call :report
+                echo %%G
+            )
         )
     )
 )
-del "%FC_OUT%" 2>nul
+del "%FC_OUT%" "%FC_NAMED%" 2>nul
 rmdir "%FC_MADE%" 2>nul
 popd
 
@@ -155,6 +175,13 @@ if "%FC_ATTRIBUTES:~3,1%"=="h" goto :eof
 if "%FC_ATTRIBUTES:~4,1%"=="s" goto :eof
 set "FC_PICKED=1"
 set "FC_FOUND=1"
+goto :eof
+
+rem Sets FC_ALIAS when the file that the target path reaches, whose name DIR
+rem wrote into FC_OUT, is not named as the font in FC_NAMED: the font's name
+rem is then the short (8.3) name that Windows gave another file.
+:check_copy_name
+for /f "usebackq eol=/ delims=" %%J in ("%FC_OUT%") do for /f "usebackq eol=/ delims=" %%I in ("%FC_NAMED%") do if /i not "%%J"=="%%I" set "FC_ALIAS=1"
 goto :eof
 
 rem Clears FC_CHECKED, and sets FC_SAME when the target folder is the source

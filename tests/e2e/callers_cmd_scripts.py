@@ -13,7 +13,7 @@ import concurrent.futures
 import os
 import shutil
 import stat
-from pathlib import Path
+from pathlib import Path, PureWindowsPath
 
 from caller_case import EXAMPLES, CallerCase
 
@@ -121,7 +121,8 @@ class BatchScriptTest(CallerCase):
             f"0 installed: {marks.name}",
             f"4 no font in the file, copy deleted: {notes.name}",
         ], broadcasts=3)
-        self.assertEqual(sorted(path.name for path in target.iterdir()), sorted([sans.name, collection.name, marks.name]))
+        self.assertEqual(sorted(path.name for path in target.iterdir()),
+                         sorted(font.name for font in (sans, collection, marks)))
         for font in (sans, collection, marks):
             self.assertSameBytes(target / font.name, font)
 
@@ -386,8 +387,8 @@ class BatchScriptTest(CallerCase):
                 self.assertLines(outcome, status, [f"0 installed: {short_font.name}", f"{answer}: {long_font.name}"],
                                  broadcasts=2 - status)
                 outcome = self.script_line(tools, "remove-fonts.cmd", self.win(source), drive)
-                self.assertLines(outcome, 0, [f"0 removed, or not there: {font.name}" for font in (short_font, long_font)],
-                                 broadcasts=2)
+                self.assertLines(outcome, 0, [f"0 removed, or not there: {font.name}"
+                                              for font in (short_font, long_font)], broadcasts=2)
                 self.assertEqual(list(target.iterdir()), [])
 
     def test_two_runs_at_once(self):
@@ -476,4 +477,25 @@ class BatchScriptTest(CallerCase):
         self.script(tools, "install-fonts.cmd", source, target)
         self.assertUnchanged(before, target, except_for=[target / name for name in os.listdir(source)])
         self.script(tools, "remove-fonts.cmd", source, target)
+        self.assertUnchanged(before, target)
+
+    def test_short_name_of_another_file(self):
+        # Opening a file's short (8.3) name opens that file: a font named
+        # like the short name of another file in the target must not reach
+        # it, to take it out, delete it or copy over it.
+        tools = self.deploy(self.sandbox / "tools")
+        target = self.make_folder(self.sandbox / "target")
+        other = self.truetype(target / "Another Long Font Name.ttf")
+        alias = PureWindowsPath(self.short_path(other)).name
+        source = self.make_folder(self.sandbox / "fonts")
+        self.truetype(source / alias)
+        plain = self.truetype(source / "Example Sans.ttf")
+        before = self.snapshot(target)
+        line = f"- another file's short name in the target folder, left alone: {alias}"
+
+        outcome = self.script(tools, "install-fonts.cmd", source, target)
+        self.assertLines(outcome, 1, [line, f"0 installed: {plain.name}"], broadcasts=1)
+        self.assertUnchanged(before, target, except_for=[target / plain.name])
+        outcome = self.script(tools, "remove-fonts.cmd", source, target)
+        self.assertLines(outcome, 1, [line, f"0 removed, or not there: {plain.name}"], broadcasts=1)
         self.assertUnchanged(before, target)
