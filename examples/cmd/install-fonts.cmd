@@ -7,22 +7,34 @@ rem script's folder, or else from PATH. The copies go into TARGET_FOLDER, by
 rem default the per-user font folder LOCALAPPDATA\Microsoft\Windows\Fonts;
 rem the folder is created when missing. A copy already there is taken out of
 rem the font table and deleted first, since Windows keeps the file of a
-rem loaded font open. A copy keeps no read-only attribute, so that it can be
-rem removed later; the copy of a file that holds no font is deleted again.
-rem Hidden and system files are left out, as Windows' FOR leaves them out of
-rem its list. Fonts added this way last until the user signs out: run the
-rem script at logon to have them in every session.
+rem loaded font open, and refuses to copy over a read-only, hidden or system
+rem file: DEL /F /A deletes such a copy too. A copy keeps no read-only
+rem attribute, so that it can be removed later; the copy of a file that
+rem holds no font is deleted again. Hidden and system files are left out, as
+rem Windows' FOR leaves them out of its list. Fonts added this way last until
+rem the user signs out: run the script at logon to have them in every
+rem session.
+rem
+rem The source and the target must be two folders, however each is written:
+rem the script makes a new folder in the target and stops when it shows in
+rem the source (a link, a drive letter of its own, a short name or \\?\).
+rem A font named like the short (8.3) name of another file in the target,
+rem which would reach that file, is reported and left alone.
 rem
 rem Prints one line per file: the code fontctl answered, what the code
 rem means, and the file name. Exit status: 0 when every file answered 0,
-rem 1 when one did not, 2 for a usage error.
+rem 1 when one did not, 2 for a usage error or a target folder that cannot
+rem be checked.
 rem
 rem A path is kept in a FOR variable or expanded once inside quotes, so that
 rem spaces, parentheses, ampersands and percent signs in it are taken as
-rem they are. fontctl writes its code into a file that FOR /F reads: FOR /F
-rem over a command would hand the command to a second cmd, which would
-rem expand the percent signs of the paths again. FOR variables are letters
-rem that are no path modifier (G, H, I, J), so that %%~nxG cannot be misread.
+rem they are. fontctl writes its code into a file, in a folder of this run's
+rem own, that FOR /F reads: FOR /F over a command would hand the command to a
+rem second cmd, which would expand the percent signs of the paths again. A
+rem file is named by %%G alone, as the folder lists it: cmd may find no
+rem extension, attributes or full path for a path longer than 259
+rem characters. FOR variables are letters that are no path modifier (G, I,
+rem J), so that %%~aG cannot be misread.
 setlocal EnableExtensions DisableDelayedExpansion
 
 if "%~1"=="" goto usage
@@ -52,7 +64,6 @@ if not exist "%FC_EXE%" for %%I in (fontctl-utf8.exe) do set "FC_EXE=%%~$PATH:I"
 if not defined FC_EXE for %%I in (fontctl.exe) do set "FC_EXE=%%~$PATH:I"
 if not defined FC_EXE goto no_fontctl
 
-set "FC_OUT=%TEMP%\fontctl-%RANDOM%-%RANDOM%.txt"
 set "FC_FOUND="
 set "FC_FAILED="
 rem The FOR below lists the current folder: make sure it is the source.
@@ -62,30 +73,63 @@ rem PUSHD that worked. "(call )" clears ERRORLEVEL for the test below.
 pushd "%FC_SOURCE%" 2>nul
 if errorlevel 1 goto no_source
 if not exist "%FC_TARGET%\" mkdir "%FC_TARGET%"
+set "FC_SAME="
+call :compare_folders
+if defined FC_SAME goto same_folder_named_otherwise
+if not defined FC_CHECKED goto target_not_checked
+rem cmd seeds RANDOM from the clock's seconds: a file name made from it is
+rem shared by runs started together. The folder is this run's alone.
+set "FC_IN=%TEMP%\fontctl-"
+call :new_folder
+if not defined FC_MADE goto no_temporary_folder
+set "FC_OUT=%FC_MADE%\code.txt"
+set "FC_NAMED=%FC_MADE%\name.txt"
 for %%G in (*) do (
-    for %%H in (.ttf .ttc .otf .fon) do (
-        rem A wildcard also matches short names: compare the whole extension.
-        if /i "%%~xG"=="%%H" (
-            set "FC_ATTRIBUTES=%%~aG"
-            call :pick
-            if defined FC_PICKED (
-                if exist "%FC_TARGET%\%%~nxG" (
-                    attrib -r "%FC_TARGET%\%%~nxG" >nul 2>&1
-                    "%FC_EXE%" 2 "%FC_TARGET%\%%~nxG" >nul
+    set "FC_NAME=%%G"
+    set "FC_ATTRIBUTES=%%~aG"
+    call :pick
+    if defined FC_PICKED (
+        rem A name can be the short (8.3) name that Windows gave another
+        rem file of the target, which opens that file: DIR lists the name
+        rem of the file that the path reaches. (The names are compared as
+        rem FOR values in a subroutine: Wine's cmd misreads an IF ... ELSE
+        rem after a FOR nested here, and expands a variable's value again.)
+        set "FC_ALIAS="
+        if exist "%%G" if not exist "%FC_TARGET%\%%G\*" (
+            dir /b /a "%FC_TARGET%\%%G" >"%FC_OUT%" 2>nul
+            >"%FC_NAMED%" echo %%G
+            call :check_copy_name
+        )
+        rem Wine's cmd expands a percent sign in a FOR value again: a name
+        rem that then names no file of the source is reported, never used.
+        if not exist "%%G" (
+            set "FC_FAILED=1"
+            <nul set /p "=- not in the source folder: "
+            echo %%G
+        ) else (
+            if defined FC_ALIAS (
+                set "FC_FAILED=1"
+                <nul set /p "=- another file's short name in the target folder, left alone: "
+                echo %%G
+            ) else (
+                if exist "%FC_TARGET%\%%G" (
+                    "%FC_EXE%" 2 "%FC_TARGET%\%%G" >nul
+                    if not exist "%FC_TARGET%\%%G\*" del /f /a /q "%FC_TARGET%\%%G" >nul 2>&1
                 )
-                "%FC_EXE%" 1 "%%~fG" "%FC_TARGET%" >"%FC_OUT%"
+                "%FC_EXE%" 1 "%FC_SOURCE%\%%G" "%FC_TARGET%" >"%FC_OUT%"
                 call :report
-                echo %%~nxG
-                if exist "%FC_TARGET%\%%~nxG" attrib -r "%FC_TARGET%\%%~nxG" >nul 2>&1
+                echo %%G
+                if exist "%FC_TARGET%\%%G" attrib -r "%FC_TARGET%\%%G" >nul 2>&1
                 rem DEL given a folder would empty it: files only. (Wine's cmd
                 rem finds "NAME\" for a file NAME too, but not "NAME\*".)
-                if defined FC_DROP if not exist "%FC_TARGET%\%%~nxG\*" del /f /q "%FC_TARGET%\%%~nxG" 2>nul
+                if defined FC_DROP if not exist "%FC_TARGET%\%%G\*" del /f /q "%FC_TARGET%\%%G" 2>nul
             )
         )
     )
 )
+del "%FC_OUT%" "%FC_NAMED%" 2>nul
+rmdir "%FC_MADE%" 2>nul
 popd
-del "%FC_OUT%" 2>nul
 
 if not defined FC_FOUND echo No .ttf, .ttc, .otf or .fon file in "%FC_SOURCE%".
 if defined FC_FAILED exit /b 1
@@ -112,15 +156,65 @@ if "%FC_CODE%"=="" set "FC_CODE=-"
 <nul set /p "=%FC_CODE% %FC_MEANING%: "
 goto :eof
 
-rem Picks the file whose attributes are in FC_ATTRIBUTES (as in "--a------":
-rem d, r, a, h, s, ...) unless it is hidden or system, as Windows' FOR does;
-rem Wine's FOR lists such files too.
+rem Picks the file FC_NAME, with the attributes FC_ATTRIBUTES (as in
+rem "--a------": d, r, a, h, s, ...), when its name ends in a font extension
+rem (a wildcard such as *.ttf would match short names too), unless it is
+rem hidden or system, as Windows' FOR does; Wine's FOR lists such files too.
+rem Only the last four characters of the name are expanded.
 :pick
 set "FC_PICKED="
+set "FC_EXTENSION=%FC_NAME:~-4%"
+if /i not "%FC_EXTENSION%"==".ttf" if /i not "%FC_EXTENSION%"==".ttc" if /i not "%FC_EXTENSION%"==".otf" if /i not "%FC_EXTENSION%"==".fon" goto :eof
 if "%FC_ATTRIBUTES:~3,1%"=="h" goto :eof
 if "%FC_ATTRIBUTES:~4,1%"=="s" goto :eof
 set "FC_PICKED=1"
 set "FC_FOUND=1"
+goto :eof
+
+rem Sets FC_ALIAS when the file that the target path reaches, whose name DIR
+rem wrote into FC_OUT, is not named as the font in FC_NAMED: the font's name
+rem is then the short (8.3) name that Windows gave another file.
+:check_copy_name
+for /f "usebackq eol=/ delims=" %%J in ("%FC_OUT%") do for /f "usebackq eol=/ delims=" %%I in ("%FC_NAMED%") do if /i not "%%J"=="%%I" set "FC_ALIAS=1"
+goto :eof
+
+rem Clears FC_CHECKED, and sets FC_SAME when the target folder is the source
+rem folder, the current folder, under another name (a link, a drive letter
+rem of its own, a short name, \\?\): a new folder made in the target then
+rem shows here. It is removed again at once. Sets FC_CHECKED again once that
+rem could be told.
+:compare_folders
+set "FC_CHECKED="
+(call )
+pushd "%FC_TARGET%" 2>nul
+if errorlevel 1 goto :eof
+set "FC_IN=fontctl-check-"
+call :new_folder
+popd
+if not defined FC_MADE goto :eof
+if exist "%FC_MADE%\*" set "FC_SAME=1"
+(call )
+pushd "%FC_TARGET%" 2>nul
+if errorlevel 1 goto :eof
+rmdir "%FC_MADE%" 2>nul
+popd
+set "FC_CHECKED=1"
+goto :eof
+
+rem Makes a new folder named FC_IN and two random numbers, and sets FC_MADE
+rem to it. MKDIR fails on a name that is taken, so no other run, nor anyone
+rem else, has the folder; runs started together draw the same numbers and
+rem try the next ones.
+:new_folder
+set "FC_MADE="
+for /l %%I in (1,1,100) do if not defined FC_MADE call :try_new_folder
+goto :eof
+
+:try_new_folder
+set "FC_TRY=%FC_IN%%RANDOM%-%RANDOM%"
+(call )
+mkdir "%FC_TRY%" 2>nul
+if not errorlevel 1 set "FC_MADE=%FC_TRY%"
 goto :eof
 
 :usage
@@ -133,6 +227,21 @@ exit /b 2
 
 :same_folder
 echo install-fonts: the source folder is the target folder "%FC_TARGET%" 1>&2
+exit /b 2
+
+:same_folder_named_otherwise
+popd
+echo install-fonts: the target folder "%FC_TARGET%" is the source folder "%FC_SOURCE%" 1>&2
+exit /b 2
+
+:target_not_checked
+popd
+echo install-fonts: the target folder "%FC_TARGET%" cannot be entered or takes no new folder, so it cannot be told from the source folder 1>&2
+exit /b 2
+
+:no_temporary_folder
+popd
+echo install-fonts: cannot make a folder in TEMP "%TEMP%" 1>&2
 exit /b 2
 
 :no_local_app_data

@@ -6,10 +6,13 @@
 ;
 ; The installer is all or nothing: its uninstaller and uninstall entry are
 ; written before the first font, and when a font fails, the fonts that this
-; run added are taken out again before it stops. Running it again (a repair,
-; or a newer version of the fonts) first takes out each font that an earlier
-; run installed: Windows keeps the file of a loaded font open, so it could
-; not be copied over.
+; run added are taken out again, and those it replaced are put back, before
+; it stops. Running it again (a repair, or a newer version of the fonts)
+; first takes out each font that an earlier run installed, keeping its file:
+; Windows keeps the file of a loaded font open, so it could not be copied
+; over. A face that the registry already lists for another file belongs to
+; another program: the installer then stops before it changes anything, and
+; the uninstaller never deletes such a value.
 ;
 ; Built with defines (see README.md beside this file):
 ;   FONTCTL    the fontctl program to bundle: fontctl-utf8.exe, so that
@@ -22,10 +25,13 @@
 ;   NAME       the name shown and used for the uninstall entry (default
 ;              "Example Fonts")
 
+; A 32-bit installer, the kind that NSIS for Windows builds (it ships no
+; 64-bit stubs), which starts the 64-bit fontctl. Nothing it touches is
+; redirected for a 32-bit program: HKCU\Software is one key for both, and
+; $LOCALAPPDATA and $PLUGINSDIR are the user's folders, not System32. The
+; user's own rights are enough: everything goes into the user's folders and
+; HKCU.
 Unicode true
-; A 64-bit installer, like the fontctl it carries. The user's own rights are
-; enough: everything goes into the user's folders and HKCU.
-Target amd64-unicode
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
 
@@ -78,12 +84,13 @@ UninstPage instfiles
     !endif
 !macroend
 
-; What the installer knows of each font: the registry value's data before
-; this run ("" when there was none), and whether this run added the font
-; where no earlier run had installed it (1), which a failure undoes.
+; What the installer knows of each font: whether an earlier run installed
+; it (1: its registry value names the copy), and what this run did, which a
+; failure undoes: "added" where no earlier run had installed it, "replaced"
+; where it took out an earlier run's font, kept in $PLUGINSDIR\previous.
 !macro DeclareFontVariables N FILE FACE
-    Var Previous${N}
-    Var Added${N}
+    Var Earlier${N}
+    Var Done${N}
 !macroend
 !insertmacro ForEachFont DeclareFontVariables 1
 
@@ -111,11 +118,12 @@ Var InstalledBefore
 !macroend
 
 ; Takes the copy of FILE out of the font table and deletes it, then deletes
-; its registry value FACE. fontctl answers 1 when the font is not in this
-; session's font table (it did not load at sign-in, or the value was
-; written in this session by a run that failed) and 2 when it was taken out
-; but the file stayed: either way the copy is deleted here. A copy that
-; cannot be deleted keeps its value, and is added to $Left.
+; its registry value FACE, unless the value names another file by now.
+; fontctl answers 1 when the font is not in this session's font table (it
+; did not load at sign-in, or the value was written in this session by a
+; run that failed) and 2 when it was taken out but the file stayed: either
+; way the copy is deleted here. A copy that cannot be deleted keeps its
+; value, and is added to $Left.
 !macro TakeOutFont FILE FACE
     !insertmacro RunFontctl '2 "${USER_FONTS}\${FILE}"'
     ${If} $R0 == "1"
@@ -127,20 +135,56 @@ Var InstalledBefore
         StrCpy $Left "$Left$\r$\n${USER_FONTS}\${FILE} (fontctl answered '$R0')"
         DetailPrint "Could not remove ${FACE}"
     ${Else}
-        DeleteRegValue HKCU "${FONTS_KEY}" "${FACE}"
+        ReadRegStr $R4 HKCU "${FONTS_KEY}" "${FACE}"
+        ${If} $R4 == "${USER_FONTS}\${FILE}"
+            DeleteRegValue HKCU "${FONTS_KEY}" "${FACE}"
+        ${EndIf}
         DetailPrint "Removed ${FACE}"
     ${EndIf}
 !macroend
 
+; Puts back the font of an earlier run that this run took out: its file,
+; kept in $PLUGINSDIR\previous, copied and added to the font table again,
+; and its value. With no file kept (the copy was gone before the run) and
+; none in its place, the value goes, so that it names no missing file.
+!macro PutBackFont FILE FACE
+    ${If} ${FileExists} "$PLUGINSDIR\previous\${FILE}"
+        !insertmacro RunFontctl '1 "$PLUGINSDIR\previous\${FILE}" "${USER_FONTS}"'
+        ${If} $R0 == "0"
+            WriteRegStr HKCU "${FONTS_KEY}" "${FACE}" "${USER_FONTS}\${FILE}"
+            DetailPrint "Put back ${FACE}"
+        ${Else}
+            StrCpy $Left "$Left$\r$\n${USER_FONTS}\${FILE} (not put back: fontctl answered '$R0')"
+        ${EndIf}
+    ${ElseIfNot} ${FileExists} "${USER_FONTS}\${FILE}"
+        DeleteRegValue HKCU "${FONTS_KEY}" "${FACE}"
+    ${EndIf}
+!macroend
+
+; Stops before anything is changed when the registry lists FACE for a file
+; other than the copy this installer makes: another program's font, whose
+; value and file are not this installer's to replace or delete. Notes
+; whether an earlier run installed the font.
+!macro CheckFontValue N FILE FACE
+    ReadRegStr $R0 HKCU "${FONTS_KEY}" "${FACE}"
+    StrCpy $Earlier${N} ""
+    ${If} $R0 == "${USER_FONTS}\${FILE}"
+        StrCpy $Earlier${N} 1
+    ${ElseIf} $R0 != ""
+        !insertmacro Fail "${FACE} is already installed from another file, $R0, by another program. Uninstall that program first. Nothing was installed."
+    ${EndIf}
+!macroend
+
 !macro InstallFont N FILE FACE
-    StrCpy $Added${N} ""
-    ReadRegStr $Previous${N} HKCU "${FONTS_KEY}" "${FACE}"
+    StrCpy $Done${N} ""
     File "/oname=$PLUGINSDIR\fonts\${FILE}" "${FONTS_DIR}\${FILE}"
-    ${If} $Previous${N} == "${USER_FONTS}\${FILE}"
+    ${If} $Earlier${N} == 1
         ; Installed by an earlier run: out of the font table first, so that
-        ; Windows lets go of the file, keeping it to put back should the
-        ; new one fail.
-        CopyFiles /SILENT "${USER_FONTS}\${FILE}" "$PLUGINSDIR\previous"
+        ; Windows lets go of the file, keeping it to put back should this
+        ; run fail.
+        ${If} ${FileExists} "${USER_FONTS}\${FILE}"
+            CopyFiles /SILENT "${USER_FONTS}\${FILE}" "$PLUGINSDIR\previous"
+        ${EndIf}
         !insertmacro RunFontctl '2 "${USER_FONTS}\${FILE}"'
     ${EndIf}
     StrCpy $R2 ""
@@ -150,8 +194,9 @@ Var InstalledBefore
     !insertmacro RunFontctl '1 "$PLUGINSDIR\fonts\${FILE}" "${USER_FONTS}"'
     ${If} $R0 == "0"
         WriteRegStr HKCU "${FONTS_KEY}" "${FACE}" "${USER_FONTS}\${FILE}"
-        ${If} $Previous${N} != "${USER_FONTS}\${FILE}"
-            StrCpy $Added${N} 1
+        StrCpy $Done${N} added
+        ${If} $Earlier${N} == 1
+            StrCpy $Done${N} replaced
         ${EndIf}
         DetailPrint "Installed ${FACE}"
     ${Else}
@@ -163,40 +208,32 @@ Var InstalledBefore
             SetFileAttributes "${USER_FONTS}\${FILE}" NORMAL
             Delete "${USER_FONTS}\${FILE}"
         ${EndIf}
-        ; The font of an earlier run goes back; without a file to put back
-        ; (its copy was gone), its value goes too.
-        ${If} $Previous${N} == "${USER_FONTS}\${FILE}"
-            ${If} ${FileExists} "$PLUGINSDIR\previous\${FILE}"
-                !insertmacro RunFontctl '1 "$PLUGINSDIR\previous\${FILE}" "${USER_FONTS}"'
-                ${If} $R0 != "0"
-                    StrCpy $Left "$Left$\r$\n${USER_FONTS}\${FILE} (not put back: fontctl answered '$R0')"
-                ${EndIf}
-            ${ElseIfNot} ${FileExists} "${USER_FONTS}\${FILE}"
-                DeleteRegValue HKCU "${FONTS_KEY}" "${FACE}"
-            ${EndIf}
+        ${If} $Earlier${N} == 1
+            !insertmacro PutBackFont "${FILE}" "${FACE}"
         ${EndIf}
         Call RollBack
         ${If} $Left != ""
-            !insertmacro Fail "fontctl could not install ${FILE}: it answered '$R3'. These fonts could not be taken out again; the uninstaller removes them:$Left"
+            !insertmacro Fail "fontctl could not install ${FILE}: it answered '$R3'. These fonts could not be taken out again or put back as they were; the uninstaller removes them:$Left"
         ${EndIf}
         !insertmacro Fail "fontctl could not install ${FILE}: it answered '$R3'. Nothing of this run was kept."
     ${EndIf}
 !macroend
 
+; A font that this run replaced goes back to the earlier run's once the
+; new one is out.
 !macro RollBackFont N FILE FACE
-    ${If} $Added${N} == 1
+    ${If} $Done${N} != ""
         !insertmacro TakeOutFont "${FILE}" "${FACE}"
-        ; A value of that name for another file is written back.
-        ${If} $Previous${N} != ""
+        ${If} $Done${N} == replaced
         ${AndIfNot} ${FileExists} "${USER_FONTS}\${FILE}"
-            WriteRegStr HKCU "${FONTS_KEY}" "${FACE}" $Previous${N}
+            !insertmacro PutBackFont "${FILE}" "${FACE}"
         ${EndIf}
     ${EndIf}
 !macroend
 
-; Takes out again every font that this run added and no earlier run had
-; installed, and, when nothing is left and no earlier run installed the
-; fonts, the uninstaller and its entry.
+; Takes out again every font that this run installed, puts back those of an
+; earlier run that it replaced, and, when nothing is left and no earlier run
+; installed the fonts, removes the uninstaller and its entry.
 Function RollBack
     !insertmacro ForEachFont RollBackFont 1
     ${If} $Left == ""
@@ -212,9 +249,18 @@ Section "Fonts"
     ${IfNot} ${AtLeastBuild} ${FIRST_BUILD_WITH_USER_FONTS}
         !insertmacro Fail "${NAME} needs Windows 10 version 1809 or later: older Windows does not load fonts installed for one user. Nothing was installed."
     ${EndIf}
+    !insertmacro ForEachFont CheckFontValue 1
     InitPluginsDir
     SetOutPath "$PLUGINSDIR"
     File "/oname=$PLUGINSDIR\fontctl.exe" "${FONTCTL}"
+    ; fontctl is a 64-bit program: on 32-bit Windows (or any that runs no
+    ; x64 program) it does not start. Command 0 does nothing.
+    nsExec::ExecToStack '"$PLUGINSDIR\fontctl.exe" 0'
+    Pop $R1
+    Pop $R0
+    ${If} $R1 == "error"
+        !insertmacro Fail "fontctl.exe does not start on this Windows: ${NAME} needs 64-bit Windows. Nothing was installed."
+    ${EndIf}
     CreateDirectory "$PLUGINSDIR\fonts"
     CreateDirectory "$PLUGINSDIR\previous"
     CreateDirectory "${USER_FONTS}"

@@ -3,10 +3,17 @@
 a folder, with fontctl.exe beside them or on PATH.
 
 Wine's cmd expands a percent sign in the value of a variable or argument once
-more (Windows' does not), so only the font files' own names hold percent
-signs here: the scripts carry those in FOR variables, which it leaves alone."""
+more, and in the value of a FOR variable too: a file named "victim%~nH.ttf"
+reads as "victim.ttf" where %%H is a loop's variable, and "%G.ttf" inside the
+loop over %%G makes it crash. Windows' cmd substitutes each value once. So
+folder arguments here hold no percent sign, and font names hold only those
+that Wine leaves as they are ("100% %PATH%"); test_names_that_wine_changes
+shows that the names Wine does change touch no other file."""
+import concurrent.futures
+import os
 import shutil
 import stat
+from pathlib import PureWindowsPath
 
 from caller_case import EXAMPLES, CallerCase
 from e2e_session import NEW_SESSION
@@ -44,6 +51,48 @@ class BatchScriptTest(CallerCase):
         self.addCleanup(remove)
         return drive
 
+    # Ways to one folder under other names, and to file attributes.
+
+    def link_to_folder(self, folder):
+        """A link to FOLDER in the sandbox: a Unix symbolic link, which Wine
+        follows, or a junction on Windows."""
+        link = self.new_dir("links") / folder.name
+        self.session.link_folder(link, folder)
+        return link
+
+    def short_path(self, path):
+        """PATH's 8.3 short form as Windows names it; Wine makes short names up
+        by hashing, and its cmd answers %~sI with the long name."""
+        outcome = self.wine(self.session.helper("e2e_short_path.exe"), path)
+        self.assertEqual(outcome.status, 0, f"no short name for {path}: {outcome}")
+        return outcome.stdout.decode()
+
+    def folder_on_two_drives(self, label):
+        """A new folder on drive C:, and two names of it: under C: and under
+        another drive that reaches it (Wine's Z:, the Unix root; on Windows
+        the administrative share \\\\localhost\\C$)."""
+        name = f"{self.sandbox.name} {label}"
+        folder = self.make_folder(self.profile / name)
+        self.addCleanup(shutil.rmtree, folder)
+        return folder, self.profile_windows_path(name), self.session.other_drive_path(folder)
+
+    @property
+    def temp_folder(self):
+        """The folder that TEMP names for the scripts."""
+        return self.session.temp_folder()
+
+    def set_attributes(self, path, *flags):
+        """Sets each attribute of FLAGS ("+h", "+s", ...) on PATH: one attrib
+        a flag, since Wine's attrib applies only the last one it is given."""
+        for flag in flags:
+            self.assertEqual(self.wine("attrib", flag, path).status, 0)
+
+    def attributes(self, path):
+        """The letters of PATH's attributes (R, H, S, A) as attrib lists them."""
+        outcome = self.wine("attrib", path)
+        self.assertEqual(outcome.status, 0, f"attrib {path}: {outcome}")
+        return set(outcome.stdout.decode("cp1252").split(self.win(path))[0].split())
+
     def script(self, folder, name, *args, env=None):
         """`cmd /c NAME ARGS` in the script's folder. The script is named
         without its folder: a command after /c that starts with a quote loses
@@ -55,6 +104,7 @@ class BatchScriptTest(CallerCase):
         source = self.make_folder(self.sandbox / "setup & (fonts)")
         sans = self.truetype(source / "Example Sans & (Bold) v2.ttf")
         collection = self.collection(source / "Example 100% %PATH% Set.TTC")
+        marks = self.truetype(source / "Example 'quoted' ^caret !bang! (x) ;,= 100%%.otf")
         notes = self.non_font(source / "notes.ttf")
         for ignored in ("readme.txt", "Example.ttfx", "Example.ttf.bak"):
             self.non_font(source / ignored)
@@ -64,17 +114,19 @@ class BatchScriptTest(CallerCase):
         self.assertLines(outcome, 1, [
             f"0 installed: {sans.name}",
             f"0 installed: {collection.name}",
+            f"0 installed: {marks.name}",
             f"4 no font in the file, copy deleted: {notes.name}",
-        ], broadcasts=2)
-        self.assertEqual(sorted(path.name for path in target.iterdir()), sorted([sans.name, collection.name]))
-        for font in (sans, collection):
+        ], broadcasts=3)
+        self.assertEqual(sorted(path.name for path in target.iterdir()),
+                         sorted(font.name for font in (sans, collection, marks)))
+        for font in (sans, collection, marks):
             self.assertSameBytes(target / font.name, font)
 
-        # 0 for both fonts shows they were in the font table: removing a file
+        # 0 for the fonts shows they were in the font table: removing a file
         # that holds fonts no one added answers 1.
         outcome = self.script(tools, "remove-fonts.cmd", source, target)
-        self.assertLines(outcome, 0, [f"0 removed, or not there: {font.name}" for font in (sans, collection, notes)],
-                         broadcasts=3)
+        self.assertLines(outcome, 0, [f"0 removed, or not there: {font.name}"
+                                      for font in (sans, collection, marks, notes)], broadcasts=4)
         self.assertEqual(list(target.iterdir()), [])
 
     def test_crafted_file_name_installs_nothing_else(self):
@@ -263,7 +315,7 @@ class BatchScriptTest(CallerCase):
         for name, flags in (("Example Hidden.ttf", ["+h"]), ("Example System.ttf", ["+s"]),
                             ("Example Both.otf", ["+h", "+s"])):
             font = self.truetype(source / name)
-            self.assertEqual(self.run_program("attrib", *flags, font).status, 0)
+            self.set_attributes(font, *flags)
             # A file of that name in the target, which the removal must not touch.
             shutil.copyfile(font, target / name)
         before = self.snapshot(target)
@@ -283,3 +335,167 @@ class BatchScriptTest(CallerCase):
                 self.assertLines(outcome, 0, [f'No .ttf, .ttc, .otf or .fon file in "{self.win(source)}".'],
                                  broadcasts=0)
                 self.assertUnchanged(before, target)
+
+    def test_one_folder_under_another_name(self):
+        # remove-fonts.cmd would delete the fonts themselves, install-fonts.cmd
+        # copy each onto itself: both refuse, touching nothing.
+        source = self.make_folder(self.sandbox / "Setup Fonts")
+        self.truetype(source / "Example Sans.ttf")
+        on_c, c_name, other_drive_name = self.folder_on_two_drives("Setup Fonts")
+        self.truetype(on_c / "Example Serif.ttf")
+        # The folder, the source and target arguments as typed.
+        cases = [
+            ("the \\\\?\\ form", source, self.win(source), "\\\\?\\" + self.win(source)),
+            ("the \\\\?\\ form as the source", source, "\\\\?\\" + self.win(source), self.win(source)),
+            ("a link", source, self.win(source), self.win(self.link_to_folder(source))),
+            ("a link as the source", source, self.win(self.link_to_folder(source)), self.win(source)),
+            ("a drive of its own", source, self.win(source), self.new_drive(source) + "\\"),
+            ("the short name", source, self.win(source), self.short_path(source)),
+            ("a folder of drive C: under another drive", on_c, c_name, other_drive_name),
+        ]
+        tools = self.deploy(self.sandbox / "tools")
+        for label, folder, source_arg, target_arg in cases:
+            for script in SCRIPTS:
+                with self.subTest(label, script=script):
+                    before = self.snapshot(folder)
+                    outcome = self.script_line(tools, script, source_arg, target_arg)
+                    self.assertLines(outcome, 2, [], broadcasts=0)
+                    self.assertIn(b"is the source folder", outcome.stderr)
+                    self.assertUnchanged(before, folder)
+
+    def test_long_paths_are_installed_or_reported(self):
+        # Wine's cmd finds no extension, attributes or full path for a file
+        # whose full path is longer than 259 characters. fontctl.exe does not
+        # reach such a font (1); fontctl-utf8.exe does under Wine, while on
+        # Windows its wide functions reach it only with \\?\, which the
+        # script does not add (1 too). The copies go to a drive root, so that
+        # their own paths are short.
+        cases = [("fontctl.exe", self.deploy, "1 font file not found", 1),
+                 ("fontctl-utf8.exe", self.deploy_utf8,
+                  *self.answer(wine=("0 installed", 0), windows=("1 font file not found", 1)))]
+        for label, deploy, answer, status in cases:
+            with self.subTest(label):
+                tools = deploy(self.new_dir("tools"))
+                source = self.make_folder(self.new_dir("fonts") / "a long folder name")
+                long_font = self.truetype(source / ("Example " + "long " * 38 + "name.ttf"))
+                short_font = self.truetype(source / "Example Sans.ttf")
+                self.assertGreater(len(self.win(long_font)), 259)
+                target = self.new_dir("target")
+                drive = self.new_drive(target) + "\\"
+
+                outcome = self.script_line(tools, "install-fonts.cmd", self.win(source), drive)
+                self.assertLines(outcome, status, [f"0 installed: {short_font.name}", f"{answer}: {long_font.name}"],
+                                 broadcasts=2 - status)
+                outcome = self.script_line(tools, "remove-fonts.cmd", self.win(source), drive)
+                self.assertLines(outcome, 0, [f"0 removed, or not there: {font.name}"
+                                              for font in (short_font, long_font)], broadcasts=2)
+                self.assertEqual(list(target.iterdir()), [])
+
+    def test_two_runs_at_once(self):
+        # Runs started in the same second draw the same RANDOM numbers: each
+        # must still read only its own fontctl's answers. One run installs
+        # fonts, the other files that hold none (4). Broadcasts are not
+        # counted: each run's launcher hears the other's too.
+        tools = self.deploy(self.sandbox / "tools")
+        folders = {kind: self.make_folder(self.sandbox / kind) for kind in ("fonts", "notes")}
+        for number in range(12):
+            self.truetype(folders["fonts"] / f"Example {number}.ttf")
+            self.non_font(folders["notes"] / f"notes {number}.ttf")
+        targets = {kind: self.sandbox / f"{kind} target" for kind in folders}
+        temp_before = set(os.listdir(self.temp_folder))
+        # Each script, each run's exit status and answer, and the copies left.
+        fonts = sorted(path.name for path in folders["fonts"].iterdir())
+        steps = [
+            ("install-fonts.cmd", {"fonts": (0, "0 installed"), "notes": (1, "4 no font in the file, copy deleted")},
+             fonts),
+            ("remove-fonts.cmd", dict.fromkeys(folders, (0, "0 removed, or not there")), []),
+        ]
+        for script, expected, left in steps:
+            with concurrent.futures.ThreadPoolExecutor(len(folders)) as pool:
+                runs = {kind: pool.submit(self.script, tools, script, folders[kind], targets[kind])
+                        for kind in folders}
+            for kind, run in runs.items():
+                with self.subTest(script, run=kind):
+                    status, answer = expected[kind]
+                    outcome = run.result()
+                    self.assertEqual(outcome.status, status, f"exit status; {outcome}")
+                    self.assertEqual(sorted(outcome.stdout.decode("cp1252").splitlines()),
+                                     sorted(f"{answer}: {path.name}" for path in folders[kind].iterdir()),
+                                     f"standard output; {outcome}")
+            self.assertEqual(sorted(path.name for path in targets["fonts"].iterdir()), left)
+            self.assertEqual(list(targets["notes"].iterdir()), [])
+        # Each run removed its temporary folder.
+        self.assertEqual(set(os.listdir(self.temp_folder)), temp_before)
+
+    def test_hidden_system_or_read_only_copies(self):
+        # Windows copies over none of these, and DEL without /A deletes no
+        # hidden or system file; Wine does both, but keeps the attributes of
+        # a file it copies over.
+        tools = self.deploy(self.sandbox / "tools")
+        source = self.make_folder(self.sandbox / "fonts")
+        cases = {"Example Hidden.ttf": ["+h"], "Example System.ttf": ["+s"], "Example Both.ttf": ["+h", "+s"],
+                 "Example Read-only.ttf": ["+r"]}
+        for name in cases:
+            self.truetype(source / name)
+
+        def plant(target):
+            # Copies of these names that are in no font table.
+            for name, flags in cases.items():
+                self.non_font(target / name)
+                self.set_attributes(target / name, *flags)
+
+        target = self.make_folder(self.sandbox / "target")
+        plant(target)
+        outcome = self.script(tools, "install-fonts.cmd", source, target)
+        self.assertLines(outcome, 0, [f"0 installed: {name}" for name in cases], broadcasts=len(cases))
+        for name in cases:
+            self.assertSameBytes(target / name, source / name)
+            self.assertEqual(self.attributes(target / name) & {"R", "H", "S"}, set(), name)
+
+        # fontctl.exe answers 1 for a copy whose fonts no one added, and the
+        # script deletes it.
+        target = self.make_folder(self.sandbox / "planted")
+        plant(target)
+        outcome = self.script(tools, "remove-fonts.cmd", source, target)
+        self.assertLines(outcome, 0, [f"1 not in the font table, copy deleted: {name}" for name in cases],
+                         broadcasts=0)
+        self.assertEqual(list(target.iterdir()), [])
+
+    def test_names_that_wine_changes(self):
+        # Wine's cmd reads "%~nH" in a FOR value as the name of the running
+        # loop variable %%H, and "%~xG" in the value of %%G as its extension:
+        # "victim%~xG.ttf" becomes "victim.ttf.ttf". Windows' cmd takes both
+        # names as they are. Either way no other file of the target is touched.
+        tools = self.deploy(self.sandbox / "tools")
+        source = self.make_folder(self.sandbox / "fonts")
+        for name in ("victim%~nH.ttf", "victim%~xG.ttf"):
+            self.truetype(source / name)
+        target = self.make_folder(self.sandbox / "target")
+        for name in ("victim.ttf", "victim.ttf.ttf"):
+            self.truetype(target / name)
+        before = self.snapshot(target)
+        self.script(tools, "install-fonts.cmd", source, target)
+        self.assertUnchanged(before, target, except_for=[target / name for name in os.listdir(source)])
+        self.script(tools, "remove-fonts.cmd", source, target)
+        self.assertUnchanged(before, target)
+
+    def test_short_name_of_another_file(self):
+        # Opening a file's short (8.3) name opens that file: a font named
+        # like the short name of another file in the target must not reach
+        # it, to take it out, delete it or copy over it.
+        tools = self.deploy(self.sandbox / "tools")
+        target = self.make_folder(self.sandbox / "target")
+        other = self.truetype(target / "Another Long Font Name.ttf")
+        alias = PureWindowsPath(self.short_path(other)).name
+        source = self.make_folder(self.sandbox / "fonts")
+        self.truetype(source / alias)
+        plain = self.truetype(source / "Example Sans.ttf")
+        before = self.snapshot(target)
+        line = f"- another file's short name in the target folder, left alone: {alias}"
+
+        outcome = self.script(tools, "install-fonts.cmd", source, target)
+        self.assertLines(outcome, 1, [line, f"0 installed: {plain.name}"], broadcasts=1)
+        self.assertUnchanged(before, target, except_for=[target / plain.name])
+        outcome = self.script(tools, "remove-fonts.cmd", source, target)
+        self.assertLines(outcome, 1, [line, f"0 removed, or not there: {plain.name}"], broadcasts=1)
+        self.assertUnchanged(before, target)

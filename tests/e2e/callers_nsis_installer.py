@@ -4,6 +4,8 @@ generated fonts and fontctl-utf8.exe, as its README says, and run silently
 import shutil
 import subprocess
 
+import pefile
+
 import font_files
 from caller_case import EXAMPLES, FONTS_KEY, USER_FONTS, CallerCase
 from e2e_session import NEW_SESSION, OTHER_WINDOWS_VERSION
@@ -21,17 +23,11 @@ def truetype_value(*families):
 class NsisInstallerTest(CallerCase):
     def build(self, fonts_dir, fonts, file_name="setup (fonts) & more.exe"):
         """Builds the installer FILE_NAME around FONTS, (file, registry value)
-        pairs of files in FONTS_DIR; returns it and the name it installs
-        under, the same for every installer of a case."""
-        name = f"Fontctl E2E {self._testMethodName}"
+        pairs of files in FONTS_DIR, so that this Wine can run it; returns it
+        and the name it installs under, the same for every installer of a
+        case."""
         installer = self.sandbox / file_name
-        defines = [f"-DFONTCTL={self.session.fontctl_utf8_exe}", f"-DFONTS_DIR={fonts_dir}",
-                   f"-DOUTFILE={installer}", f"-DNAME={name}"]
-        for number, (font, value) in enumerate(fonts, 1):
-            defines += [f"-DFONT{number}={font.name}", f"-DFACE{number}={value}"]
-        built = subprocess.run([self.session.makensis(), "-V2", *defines, str(EXAMPLES / "nsis" / "fonts-installer.nsi")],
-                               stdin=subprocess.DEVNULL, capture_output=True, timeout=120, check=False)
-        self.assertEqual(built.returncode, 0, f"makensis: {built.stdout.decode()}{built.stderr.decode()}")
+        name = self.makensis(fonts_dir, fonts, installer, *self.session.nsis_runnable_options())
         self.run_as_windows(installer, "win10")
         return installer, name
 
@@ -42,6 +38,21 @@ class NsisInstallerTest(CallerCase):
         setting = self.session.windows_version_setting(installer.name, version)
         if setting is not None:
             self.set_registry_value(*setting)
+
+    def makensis(self, fonts_dir, fonts, installer, *options, env=None):
+        """Runs makensis OPTIONS on the example around fontctl-utf8.exe, as
+        its README says; returns the name the installer installs under."""
+        name = f"Fontctl E2E {self._testMethodName}"
+        defines = [f"-DFONTCTL={self.session.fontctl_utf8_exe}", f"-DFONTS_DIR={fonts_dir}",
+                   f"-DOUTFILE={installer}", f"-DNAME={name}"]
+        for number, (font, value) in enumerate(fonts, 1):
+            defines += [f"-DFONT{number}={font.name}", f"-DFACE{number}={value}"]
+        built = subprocess.run([self.session.makensis(), "-V2", *options, *defines,
+                                str(EXAMPLES / "nsis" / "fonts-installer.nsi")],
+                               stdin=subprocess.DEVNULL, capture_output=True, timeout=120, check=False, env=env)
+        said = (built.stdout + built.stderr).decode(errors="replace")
+        self.assertEqual(built.returncode, 0, f"makensis: {said}")
+        return name
 
     def copy_path(self, font):
         """The full path, as Windows names it, of the copy of FONT in the
@@ -153,12 +164,12 @@ class NsisInstallerTest(CallerCase):
         sans = installed[0]
 
         # The second version adds a font and a file that holds no font: the
-        # earlier font, taken out and installed again, stays; the new one is
-        # taken out again (four broadcasts).
+        # earlier font, taken out and installed again, is taken out and put
+        # back; the new one is taken out again (six broadcasts).
         (serif,) = self.fonts(self.sandbox / "fonts", "Example Serif.ttf")
         (notes,) = self.fonts(self.sandbox / "fonts", "notes.ttf")
         second, _ = self.build(self.sandbox / "fonts", [sans, serif, notes], "setup 2.0.exe")
-        self.assertLines(self.run_caller(second, "/S"), 2, [], broadcasts=4)
+        self.assertLines(self.run_caller(second, "/S"), 2, [], broadcasts=6)
         self.assertInstalled(installed, name)
         self.assertFalse((self.user_fonts / serif[0].name).exists())
         self.assertIsNone(self.registry_value(FONTS_KEY, serif[1]))
@@ -279,3 +290,75 @@ class NsisInstallerTest(CallerCase):
         for _, value in fonts:
             self.assertIsNone(self.registry_value(FONTS_KEY, value))
         self.assertIsNone(self.registry_value(UNINSTALL_KEY + name, "DisplayName"))
+
+    def test_builds_with_the_x86_stubs_alone(self):
+        fonts = self.fonts(self.sandbox / "fonts", "Example Sans.ttf")
+        installer = self.sandbox / "setup.exe"
+        self.makensis(self.sandbox / "fonts", fonts, installer,
+                      env=self.session.nsis_for_windows_env(self.sandbox / "nsis for windows"))
+        with pefile.PE(str(installer), fast_load=True) as image:
+            self.assertEqual(image.FILE_HEADER.Machine, pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"])
+
+    def test_a_failed_upgrade_puts_back_every_font(self):
+        # A second version of three installed fonts in which one holds no
+        # font: the failing font's place, whether the first version's fonts
+        # are in the font table (not after a new session), and the
+        # broadcasts of the run. A font in the table gives two for each font
+        # replaced before the failing one (out, in), two for the failing one
+        # (out, back) and two for each replaced one taken out and put back;
+        # out of the table, the first "out" of each gives none.
+        cases = [
+            ("at the first font", 0, False, 2),
+            ("at the last font", 2, False, 10),
+            ("at the last font, in a later session", 2, True, 7),
+        ]
+        for number, (label, failing, restart, broadcasts) in enumerate(cases):
+            with self.subTest(label):
+                if restart:
+                    self.needs(NEW_SESSION)
+                folder = self.sandbox / f"1.0 {number}"
+                installed = self.fonts(folder, "Example Sans.ttf", "example-set.ttc", "Example Serif.ttf")
+                first, name = self.build(folder, installed, f"setup 1.0 {number}.exe")
+                self.assertLines(self.run_caller(first, "/S"), 0, [], broadcasts=3)
+                if restart:
+                    self.session.restart_session()
+
+                upgrade = self.sandbox / f"2.0 {number}"
+                newer = [(path, value) for (path, _), (_, value)
+                         in zip(self.fonts(upgrade, *(font.name for font, _ in installed)), installed)]
+                self.non_font(newer[failing][0])
+                second, _ = self.build(upgrade, newer, f"setup 2.0 {number}.exe")
+                before = self.snapshot(self.user_fonts)
+                self.assertLines(self.run_caller(second, "/S"), 2, [], broadcasts=broadcasts)
+                self.assertUnchanged(before, self.user_fonts)
+                self.assertInstalled(installed, name)
+
+                # Each font that the run touched is in the font table again:
+                # removing it answers 0, with a broadcast.
+                self.assertLines(self.uninstall(name), 0, [], broadcasts=failing + 1 if restart else 3)
+                self.assertNoTrace(installed, name)
+
+    def test_leaves_another_programs_font_value_alone(self):
+        fonts = self.fonts(self.sandbox / "fonts", "Example Sans.ttf", "Example Serif.ttf")
+        installer, name = self.build(self.sandbox / "fonts", fonts)
+        (sans, sans_value), (serif, serif_value) = fonts
+        others = self.profile_windows_path(*USER_FONTS, "Other Serif.ttf")
+
+        # Another program installed a face of that name from its own file:
+        # the installer stops before it changes anything.
+        self.set_registry_value(FONTS_KEY, serif_value, "REG_SZ", others)
+        before = self.snapshot(self.user_fonts)
+        self.assertLines(self.run_caller(installer, "/S"), 2, [], broadcasts=0)
+        self.assertEqual(self.registry_value(FONTS_KEY, serif_value), others)
+        self.assertNoTrace([(sans, sans_value)], name)
+        self.assertUnchanged(before, self.user_fonts)
+
+        # Another program took the face over after the install: the
+        # uninstaller removes its own copy and leaves the value.
+        self.session.registry.delete_value(FONTS_KEY, serif_value)
+        self.assertLines(self.run_caller(installer, "/S"), 0, [], broadcasts=2)
+        self.set_registry_value(FONTS_KEY, serif_value, "REG_SZ", others)
+        self.assertLines(self.uninstall(name), 0, [], broadcasts=2)
+        self.assertEqual(self.registry_value(FONTS_KEY, serif_value), others)
+        self.assertNoTrace([(sans, sans_value)], name)
+        self.assertFalse((self.user_fonts / serif.name).exists())

@@ -141,6 +141,31 @@ class E2ESession:
         removes it again)."""
         raise NotImplementedError
 
+    def link_folder(self, link, folder):
+        """Makes LINK a link to the folder FOLDER that Windows programs
+        follow."""
+        raise NotImplementedError
+
+    def other_drive_path(self, folder):
+        """The name of a folder of drive C: under another drive that reaches
+        it."""
+        raise NotImplementedError
+
+    def temp_folder(self):
+        """The folder that TEMP names for the programs the cases run."""
+        raise NotImplementedError
+
+    def nsis_runnable_options(self):
+        """makensis options that build the NSIS example so that the platform
+        runs it."""
+        raise NotImplementedError
+
+    def nsis_for_windows_env(self, folder):
+        """The environment in which makensis builds as NSIS for Windows does,
+        with x86 stubs and plug-ins alone (None: makensis's own); FOLDER is
+        the case's, for a copy of NSIS."""
+        raise NotImplementedError
+
     def windows_version_setting(self, program_name, version):
         """(key, name, kind, data) of the registry value under HKCU that makes
         the program of that file name run as on VERSION ("win10", "win7"...),

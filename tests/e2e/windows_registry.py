@@ -26,6 +26,10 @@ class WindowsRegistry:
             winreg.SetValueEx(handle, name, 0, getattr(winreg, kind), int(data) if kind == "REG_DWORD" else data)
 
     def delete_value(self, key, name):
+        """Deletes the value, if it is there."""
         winreg = self._winreg
-        with winreg.OpenKey(winreg.HKEY_CURRENT_USER, key, 0, winreg.KEY_SET_VALUE) as handle:
-            winreg.DeleteValue(handle, name)
+        try:
+            with winreg.OpenKey(winreg.HKEY_CURRENT_USER, key, 0, winreg.KEY_SET_VALUE) as handle:
+                winreg.DeleteValue(handle, name)
+        except FileNotFoundError:
+            pass

@@ -42,6 +42,12 @@ class WindowsSystem:
         return self._gdi32.RemoveFontResourceW(path) != 0
 
     @staticmethod
+    def create_junction(target, junction):
+        import _winapi  # noqa: PLC0415 - only Windows has it
+
+        _winapi.CreateJunction(target, junction)
+
+    @staticmethod
     def run(command):
         return subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True, timeout=60, check=False)
 
@@ -121,6 +127,29 @@ class WindowsSession(E2ESession):
         if added.returncode != 0:
             raise RuntimeError(f"subst {drive} failed: {added.stdout!r} {added.stderr!r}")
         return drive, lambda: self._system.run(["subst", drive, "/d"])
+
+    def link_folder(self, link, folder):
+        # A junction: a symbolic link would need a right that users lack.
+        self._system.create_junction(windows_path(folder), windows_path(link))
+
+    @staticmethod
+    def other_drive_path(folder):
+        # The administrative share of the folder's drive.
+        path = windows_path(folder)
+        return f"\\\\localhost\\{path[0]}${path[2:]}"
+
+    def temp_folder(self):
+        return Path(self._system.environ["TEMP"])
+
+    @staticmethod
+    def nsis_runnable_options():
+        # The example as it stands: a 32-bit installer.
+        return []
+
+    @staticmethod
+    def nsis_for_windows_env(_folder):
+        # This NSIS is NSIS for Windows.
+        return None
 
     def windows_version_setting(self, program_name, version):
         if version != "win10":

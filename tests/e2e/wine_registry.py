@@ -30,12 +30,12 @@ class WineRegistry:
         return parse_query(outcome.stdout.decode(), name)
 
     def write_value(self, key, name, kind, data):
-        self._check(self._reg("add", "HKCU\\" + key, "/v", name, "/t", kind, "/d", str(data), "/f"))
+        outcome = self._reg("add", "HKCU\\" + key, "/v", name, "/t", kind, "/d", str(data), "/f")
+        if outcome.status != 0:
+            raise RegistryError(f"reg failed: {outcome}")
 
     def delete_value(self, key, name):
-        self._check(self._reg("delete", "HKCU\\" + key, "/v", name, "/f"))
-
-    @staticmethod
-    def _check(outcome):
-        if outcome.status != 0:
+        """Deletes the value, if it is there."""
+        outcome = self._reg("delete", "HKCU\\" + key, "/v", name, "/f")
+        if outcome.status != 0 and self.read_value(key, name) is not None:
             raise RegistryError(f"reg failed: {outcome}")

@@ -16,6 +16,9 @@ from x_server import XServer
 
 # Where Wine takes a program's Windows version from, by the program's file name.
 APP_DEFAULTS_KEY = r"Software\Wine\AppDefaults"
+# Debian's NSIS, which has the amd64 stubs and plug-ins that NSIS for Windows
+# lacks.
+DEBIAN_NSIS = "/usr/share/nsis"
 
 
 class WineSession(E2ESession):
@@ -91,6 +94,30 @@ class WineSession(E2ESession):
         letter = next(letter for letter in "mnopqrstuvwxy" if not os.path.lexists(dosdevices / f"{letter}:"))
         os.symlink(folder, dosdevices / f"{letter}:")
         return letter.upper() + ":", lambda: os.unlink(dosdevices / f"{letter}:")
+
+    @staticmethod
+    def link_folder(link, folder):
+        os.symlink(folder, link)
+
+    @staticmethod
+    def other_drive_path(folder):
+        # The prefix's drive C: is a folder of the Unix tree, which is Z:.
+        return windows_path(folder)
+
+    def temp_folder(self):
+        # Wine sets TEMP to the profile's Temp, whatever the Unix side says.
+        return self.profile() / "Temp"
+
+    @staticmethod
+    def nsis_runnable_options():
+        # 64-bit: this machine's kernel runs no 32-bit x86 program.
+        return ["-XTarget amd64-unicode"]
+
+    @staticmethod
+    def nsis_for_windows_env(folder):
+        shutil.copytree(DEBIAN_NSIS, folder, symlinks=True,
+                        ignore=lambda _, names: [name for name in names if "amd64" in name])
+        return dict(os.environ, NSISDIR=os.fspath(folder))
 
     @staticmethod
     def windows_version_setting(program_name, version):

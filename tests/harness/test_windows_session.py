@@ -208,6 +208,8 @@ class FakeWinreg:
 
     @staticmethod
     def DeleteValue(handle, name):  # noqa: N802
+        if name not in handle.values:
+            raise FileNotFoundError(name)
         del handle.values[name]
 
 
@@ -233,8 +235,9 @@ class RegistryTest(unittest.TestCase):
         registry.write_value("Software\\Test", "Number", "REG_DWORD", "7")
         self.assertEqual(registry.read_value("Software\\Test", "Text"), ("REG_SZ", "a b"))
         self.assertEqual(registry.read_value("Software\\Test", "Number"), ("REG_DWORD", "7"))
-        registry.delete_value("Software\\Test", "Text")
-        self.assertIsNone(registry.read_value("Software\\Test", "Text"))
+        for _ in range(2):  # a value that is not there any more is done
+            registry.delete_value("Software\\Test", "Text")
+            self.assertIsNone(registry.read_value("Software\\Test", "Text"))
 
 
 class FakeSystem:
@@ -259,6 +262,9 @@ class FakeSystem:
             return False
         self.loaded[path] -= 1
         return True
+
+    def create_junction(self, target, junction):
+        self.commands.append(["junction", target, junction])
 
     def run(self, command):
         self.commands.append(command)
@@ -344,6 +350,21 @@ class SessionTest(unittest.TestCase):
                         session.makensis()
                 else:
                     self.assertEqual(session.makensis(), expected)
+
+    def test_other_names_of_a_folder(self):
+        session = self.session(environ={"TEMP": "C:\\Temp"})
+        self.assertEqual(session.other_drive_path(PureWindowsPath("C:/Users/a b/Setup Fonts")),
+                         "\\\\localhost\\C$\\Users\\a b\\Setup Fonts")
+        session.link_folder(PureWindowsPath("C:/case/links/fonts"), PureWindowsPath("C:/case/fonts"))
+        self.assertEqual(self.system.commands, [["junction", "C:\\case\\fonts", "C:\\case\\links\\fonts"]])
+        self.assertEqual(session.temp_folder(), Path("C:\\Temp"))
+
+    def test_nsis_as_it_ships_for_windows(self):
+        # The example as it stands, with makensis's own stubs: no 64-bit
+        # target, no copy of NSIS.
+        session = self.session()
+        self.assertEqual(session.nsis_runnable_options(), [])
+        self.assertIsNone(session.nsis_for_windows_env(Path("unused")))
 
     def test_drive_alias_by_subst(self):
         session = self.session()
