@@ -4,7 +4,7 @@
 // its own, which only a walk from the first byte with the lead-byte table can
 // tell, or the colon of a drive prefix: the second byte, after an ASCII
 // letter. No other colon separates.
-#include "fonts/install_font.h"
+#include "fonts/windows_paths.h"
 
 #include "fuzz_input.h"
 #include "platform/platform.h"

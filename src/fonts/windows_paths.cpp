@@ -1,0 +1,91 @@
+#include "fonts/windows_paths.h"
+
+#include "platform/platform.h"
+
+#include <cstddef>
+#include <cstring>
+
+namespace fontctl {
+namespace {
+
+bool IsAsciiLetter(unsigned char byte)
+{
+    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
+}
+
+// Windows takes a forward slash as a separator too; 0x2F is never a trail
+// byte.
+bool IsSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+// Calls `visit` with the position of each character of the path, read one
+// character at a time from the first byte: only that tells a trail byte 0x5C
+// apart from a backslash. A lead byte at the very end stands alone.
+template <typename Visit> void ForEachCharacter(std::string_view path, Visit visit)
+{
+    std::size_t pos = 0;
+    while (pos < path.size()) {
+        visit(pos);
+        bool const pair
+            = platform::IsDBCSLeadByte(static_cast<unsigned char>(path[pos])) && pos + 1 < path.size();
+        pos += pair ? 2 : 1;
+    }
+}
+
+}  // namespace
+
+std::string_view FileNameOf(std::string_view sourcePath)
+{
+    // A drive prefix ("D:f.ttf", relative to drive D's current folder) ends
+    // where its colon does. A colon anywhere else separates nothing: "a.ttf:s"
+    // names the data stream s of a.ttf, and its copy, the stream s of a file
+    // in the folder, stays inside the folder.
+    std::size_t nameStart = 0;
+    if (sourcePath.size() >= 2 && IsAsciiLetter(static_cast<unsigned char>(sourcePath[0]))
+        && sourcePath[1] == ':') {
+        nameStart = 2;
+    }
+    ForEachCharacter(sourcePath, [&](std::size_t pos) {
+        if (IsSeparator(sourcePath[pos])) {
+            nameStart = pos + 1;
+        }
+    });
+    // Not substr(): its range check would link the C++ library's exceptions.
+    return {sourcePath.data() + nameStart, sourcePath.size() - nameStart};
+}
+
+ByteBuffer DestinationPath(std::string_view folderPath, std::string_view fileName)
+{
+    // A second backslash would not be folded away everywhere: Windows takes
+    // "\\?\C:\dst\\a.ttf" as it stands and fails, and "\" + "\a.ttf" names a
+    // host on the network. A bare drive ("D:") still gets one, as before.
+    bool endsInSeparator = false;
+    ForEachCharacter(folderPath, [&](std::size_t pos) { endsInSeparator = IsSeparator(folderPath[pos]); });
+    std::size_t const separatorLength = endsInSeparator ? 0 : 1;
+    ByteBuffer path = AllocateBytes(folderPath.size() + separatorLength + fileName.size() + 1);
+    char* out = path.get();
+    std::memcpy(out, folderPath.data(), folderPath.size());
+    out += folderPath.size();
+    if (!endsInSeparator) {
+        *out++ = '\\';
+    }
+    std::memcpy(out, fileName.data(), fileName.size());
+    out[fileName.size()] = '\0';
+    return path;
+}
+
+std::string_view NameAsLookedUp(std::string_view path)
+{
+    std::string_view const fileName = FileNameOf(path);
+    if (path.starts_with("\\\\?\\") || path.starts_with("\\??\\")) {
+        return fileName;
+    }
+    // A dot or a space is never the trail byte of a double-byte character
+    // (those are 0x40 and above), so the name can be trimmed from its end.
+    std::size_t const last = fileName.find_last_not_of(". ");
+    return {fileName.data(), last == std::string_view::npos ? 0 : last + 1};
+}
+
+}  // namespace fontctl
