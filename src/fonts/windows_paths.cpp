@@ -2,8 +2,8 @@
 
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cstddef>
-#include <cstring>
 
 namespace fontctl {
 namespace {
@@ -65,14 +65,12 @@ ByteBuffer DestinationPath(std::string_view folderPath, std::string_view fileNam
     ForEachCharacter(folderPath, [&](std::size_t pos) { endsInSeparator = IsSeparator(folderPath[pos]); });
     std::size_t const separatorLength = endsInSeparator ? 0 : 1;
     ByteBuffer path = AllocateBytes(folderPath.size() + separatorLength + fileName.size() + 1);
-    char* out = path.get();
-    std::memcpy(out, folderPath.data(), folderPath.size());
-    out += folderPath.size();
+    // copy_n, not memcpy: an empty view may hold no pointer at all.
+    char* out = std::copy_n(folderPath.data(), folderPath.size(), path.get());
     if (!endsInSeparator) {
         *out++ = '\\';
     }
-    std::memcpy(out, fileName.data(), fileName.size());
-    out[fileName.size()] = '\0';
+    *std::copy_n(fileName.data(), fileName.size(), out) = '\0';
     return path;
 }
 
