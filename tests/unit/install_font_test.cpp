@@ -68,33 +68,29 @@ TEST_F(InstallFontTest, AMissingFolderStopsBeforeTheCopy)
     EXPECT_EQ(Platform().calls, (Calls {"PathExists(a.ttf)", "PathExists(D:\\none)"}));
 }
 
-TEST_F(InstallFontTest, AFailedCopyStopsBeforeTheFontTable)
+// A failed copy stops before the font table; a copy from which the font
+// table takes no font stays, and nothing is broadcast.
+TEST_F(InstallFontTest, AFailingStepEndsTheInstallationWithItsCode)
 {
-    GivenExisting({"a.ttf", "D:\\f"});
-    Platform().copyResult = false;
-    EXPECT_EQ(InstallFont("a.ttf", "D:\\f"), InstallResult::CopyFailed);
-    EXPECT_EQ(Platform().calls,
-        (Calls {
-            "PathExists(a.ttf)",
-            "PathExists(D:\\f)",
-            "FindEntry(D:\\f\\a.ttf)",
-            "CopyReplacing(a.ttf, D:\\f\\a.ttf)",
-        }));
-}
-
-TEST_F(InstallFontTest, NoFontAddedIsAFailureAndNothingIsBroadcast)
-{
-    GivenExisting({"a.ttf", "D:\\f"});
-    Platform().addFontResult = false;
-    EXPECT_EQ(InstallFont("a.ttf", "D:\\f"), InstallResult::AddFailed);
-    EXPECT_EQ(Platform().calls,
-        (Calls {
-            "PathExists(a.ttf)",
-            "PathExists(D:\\f)",
-            "FindEntry(D:\\f\\a.ttf)",
-            "CopyReplacing(a.ttf, D:\\f\\a.ttf)",
-            "AddFont(D:\\f\\a.ttf)",
-        }));
+    Calls const copied = {
+        "PathExists(a.ttf)",
+        "PathExists(D:\\f)",
+        "FindEntry(D:\\f\\a.ttf)",
+        "CopyReplacing(a.ttf, D:\\f\\a.ttf)",
+    };
+    for (bool const copyFails : {true, false}) {
+        fake::Reset();
+        GivenExisting({"a.ttf", "D:\\f"});
+        Platform().copyResult = !copyFails;
+        Platform().addFontResult = false;
+        Calls expected = copied;
+        if (!copyFails) {
+            expected.emplace_back("AddFont(D:\\f\\a.ttf)");
+        }
+        EXPECT_EQ(
+            InstallFont("a.ttf", "D:\\f"), copyFails ? InstallResult::CopyFailed : InstallResult::AddFailed);
+        EXPECT_EQ(Platform().calls, expected) << copyFails;
+    }
 }
 
 // The lookup, the copy and the font table all get the destination that
