@@ -20,18 +20,25 @@ bool IsSeparator(char c)
     return c == '\\' || c == '/';
 }
 
-// Calls `visit` with the position of each character of the path, read one
-// character at a time from the first byte: only that tells a trail byte 0x5C
-// apart from a backslash. A lead byte at the very end stands alone.
-template <typename Visit> void ForEachCharacter(std::string_view path, Visit visit)
+// Where the path's last separator ends: the position after it, 0 when there
+// is none. The path is read one character at a time from its first byte: only
+// that tells a trail byte 0x5C apart from a backslash. A lead byte at the very
+// end stands alone.
+std::size_t AfterLastSeparator(std::string_view path)
 {
+    std::size_t after = 0;
     std::size_t pos = 0;
     while (pos < path.size()) {
-        visit(pos);
-        bool const pair
-            = platform::IsDBCSLeadByte(static_cast<unsigned char>(path[pos])) && pos + 1 < path.size();
-        pos += pair ? 2 : 1;
+        auto const byte = static_cast<unsigned char>(path[pos]);
+        if (IsSeparator(static_cast<char>(byte))) {
+            after = ++pos;
+        } else if (platform::IsDBCSLeadByte(byte) && pos + 1 < path.size()) {
+            pos += 2;
+        } else {
+            ++pos;
+        }
     }
+    return after;
 }
 
 }  // namespace
@@ -42,16 +49,9 @@ std::string_view FileNameOf(std::string_view sourcePath)
     // where its colon does. A colon anywhere else separates nothing: "a.ttf:s"
     // names the data stream s of a.ttf, and its copy, the stream s of a file
     // in the folder, stays inside the folder.
-    std::size_t nameStart = 0;
-    if (sourcePath.size() >= 2 && IsAsciiLetter(static_cast<unsigned char>(sourcePath[0]))
-        && sourcePath[1] == ':') {
-        nameStart = 2;
-    }
-    ForEachCharacter(sourcePath, [&](std::size_t pos) {
-        if (IsSeparator(sourcePath[pos])) {
-            nameStart = pos + 1;
-        }
-    });
+    bool const drivePrefix = sourcePath.size() >= 2
+        && IsAsciiLetter(static_cast<unsigned char>(sourcePath[0])) && sourcePath[1] == ':';
+    std::size_t const nameStart = std::max<std::size_t>(drivePrefix ? 2 : 0, AfterLastSeparator(sourcePath));
     // Not substr(): its range check would link the C++ library's exceptions.
     return {sourcePath.data() + nameStart, sourcePath.size() - nameStart};
 }
@@ -61,8 +61,7 @@ ByteBuffer DestinationPath(std::string_view folderPath, std::string_view fileNam
     // A second backslash would not be folded away everywhere: Windows takes
     // "\\?\C:\dst\\a.ttf" as it stands and fails, and "\" + "\a.ttf" names a
     // host on the network. A bare drive ("D:") still gets one, as before.
-    bool endsInSeparator = false;
-    ForEachCharacter(folderPath, [&](std::size_t pos) { endsInSeparator = IsSeparator(folderPath[pos]); });
+    bool const endsInSeparator = !folderPath.empty() && AfterLastSeparator(folderPath) == folderPath.size();
     std::size_t const separatorLength = endsInSeparator ? 0 : 1;
     ByteBuffer path = AllocateBytes(folderPath.size() + separatorLength + fileName.size() + 1);
     // copy_n, not memcpy: an empty view may hold no pointer at all.
