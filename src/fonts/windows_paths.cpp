@@ -29,10 +29,9 @@ std::size_t AfterLastSeparator(std::string_view path)
     std::size_t after = 0;
     std::size_t pos = 0;
     while (pos < path.size()) {
-        auto const byte = static_cast<unsigned char>(path[pos]);
-        if (IsSeparator(static_cast<char>(byte))) {
+        if (IsSeparator(path[pos])) {
             after = ++pos;
-        } else if (platform::IsDBCSLeadByte(byte) && pos + 1 < path.size()) {
+        } else if (platform::IsDBCSLeadByte(static_cast<unsigned char>(path[pos])) && pos + 1 < path.size()) {
             pos += 2;
         } else {
             ++pos;
@@ -47,8 +46,8 @@ std::string_view FileNameOf(std::string_view sourcePath)
 {
     // A drive prefix ("D:f.ttf", relative to drive D's current folder) ends
     // where its colon does. A colon anywhere else separates nothing: "a.ttf:s"
-    // names the data stream s of a.ttf, and its copy, the stream s of a file
-    // in the folder, stays inside the folder.
+    // names the data stream s of a.ttf, and its file name keeps the colon,
+    // so nothing it names lies outside the folder.
     bool const drivePrefix = sourcePath.size() >= 2
         && IsAsciiLetter(static_cast<unsigned char>(sourcePath[0])) && sourcePath[1] == ':';
     std::size_t const nameStart = std::max<std::size_t>(drivePrefix ? 2 : 0, AfterLastSeparator(sourcePath));
