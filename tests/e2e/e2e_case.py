@@ -3,9 +3,10 @@ files, running fontctl.exe, and the checks that every case makes."""
 import hashlib
 import os
 import re
+import stat
 import tempfile
 import unittest
-from pathlib import Path
+from pathlib import Path, PureWindowsPath
 
 import font_files
 from wine_prefix import CODE_PAGES, SINGLE_BYTE, windows_path
@@ -21,7 +22,11 @@ class E2ECase(unittest.TestCase):
 
     def new_dir(self, label="case"):
         """A new empty folder, so that each sub-case starts clean."""
-        return Path(tempfile.mkdtemp(prefix=re.sub(r"[^\w.-]", "_", label)[:40] + "-", dir=self.sandbox))
+        return self._new_folder(label, self.sandbox)
+
+    @staticmethod
+    def _new_folder(label, parent):
+        return Path(tempfile.mkdtemp(prefix=re.sub(r"[^\w.-]", "_", label)[:40] + "-", dir=parent))
 
     @staticmethod
     def make_folder(path):
@@ -55,6 +60,47 @@ class E2ECase(unittest.TestCase):
         """The bytes of the path's Windows form in the locale's code page."""
         return windows_path(path).encode(CODE_PAGES[locale])
 
+    def short_path(self, path):
+        """The path in its 8.3 short form, as GetShortPathNameW gives it, or
+        None when there is none. Wine makes short names up by hashing, and
+        its cmd answers %~sI with the long name: only the function tells."""
+        outcome = self.wine(self.session.helper("short_name.exe"), path)
+        return outcome.stdout.decode() if outcome.status == 0 else None
+
+    def short_name(self, path):
+        """The 8.3 short name that Windows gives the entry at path, or None."""
+        short = self.short_path(path)
+        return PureWindowsPath(short).name if short else None
+
+    def drive_c(self):
+        """The root of drive C:, for cases about the root of the current drive
+        (under Wine the prefix's drive_c: the sandbox is on Wine's drive Z:,
+        whose root is the machine's own)."""
+        return Path(self.session.prefix.path, "drive_c")
+
+    # Permissions, which hold for an ordinary user only ---------------------
+
+    def new_dir_of_ordinary_user(self, label="case"):
+        """A new empty folder that the ordinary user owns; the files made in
+        it (by root) can be read there, and the entries of the folder
+        created and deleted."""
+        user = self.session.ordinary_user()
+        folder = self._new_folder(label, user.files)
+        user.own(folder)
+        return folder
+
+    def deny_listing(self, folder):
+        """Takes from the ordinary user the right to list the folder, and
+        leaves those to open, create and delete its entries by name (under
+        Wine: a folder the user owns, without the owner's read bit)."""
+        self.session.ordinary_user().own(folder)
+        os.chmod(folder, stat.S_IWUSR | stat.S_IXUSR | stat.S_IXGRP | stat.S_IXOTH)
+
+    def allow_listing(self, folder):
+        """Gives the ordinary user every right to the folder."""
+        self.session.ordinary_user().own(folder)
+        os.chmod(folder, stat.S_IRWXU | stat.S_IRGRP | stat.S_IXGRP | stat.S_IROTH | stat.S_IXOTH)
+
     # Running fontctl.exe ---------------------------------------------------
 
     def program(self, utf8):
@@ -67,8 +113,17 @@ class E2ECase(unittest.TestCase):
 
     def wine(self, program, *args, cwd=None, locale=SINGLE_BYTE, **options):
         """Runs `wine PROGRAM ARGS`; Path arguments become Windows paths."""
-        args = [self.win(arg) if isinstance(arg, Path) else arg for arg in args]
-        return self.session.runner.run(program, args, cwd or self.sandbox, locale, **options)
+        return self.session.runner.run(program, self._windows_args(args), cwd or self.sandbox, locale, **options)
+
+    def _windows_args(self, args):
+        return [self.win(arg) if isinstance(arg, Path) else arg for arg in args]
+
+    def fontctl_as_ordinary_user(self, *args, utf8=False):
+        """Runs fontctl.exe, or fontctl-utf8.exe, as fontctl() does but as an
+        ordinary user, in a Wine session of that user's own: for the cases
+        about permissions, which root, the suite's user, ignores."""
+        user = self.session.ordinary_user()
+        return user.runner.run(self.program(utf8), self._windows_args(args), user.files)
 
     def launch(self, command_line, cwd=None, locale=SINGLE_BYTE, stdout="inherit", utf8=False):
         """Runs fontctl.exe, or fontctl-utf8.exe, with this exact command line:

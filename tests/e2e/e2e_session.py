@@ -8,6 +8,7 @@ import tempfile
 
 from fontctl_runner import FontctlRunner
 from japanese_locale import build_japanese_locale
+from ordinary_user import OrdinaryUser
 from wine_prefix import WinePrefix
 from x_server import XServer
 
@@ -24,6 +25,8 @@ class E2ESession:
         self.runner = None
         self.prefix = None
         self._x_server = None
+        self._locale_dir = None
+        self._ordinary_user = None
 
     def __enter__(self):
         try:
@@ -37,6 +40,7 @@ class E2ESession:
         # Each step runs even when an earlier one failed.
         steps = [
             self.prefix and self.prefix.stop,
+            self._ordinary_user and self._ordinary_user.stop,
             self._x_server and self._x_server.stop,
             self.work and (lambda: _remove_tree(self.work)),
         ]
@@ -54,10 +58,10 @@ class E2ESession:
         scratch = os.path.join(self.work, "scratch")
         os.makedirs(self.cases_dir)
         os.makedirs(scratch)
-        locale_dir = os.path.join(self.work, "locales")
-        build_japanese_locale(locale_dir)
+        self._locale_dir = os.path.join(self.work, "locales")
+        build_japanese_locale(self._locale_dir)
         self._x_server = XServer(os.path.join(self.work, "xvfb.log"))
-        self.prefix = WinePrefix(os.path.join(self.work, "prefix"), self._x_server.display, locale_dir)
+        self.prefix = WinePrefix(os.path.join(self.work, "prefix"), self._x_server.display, self._locale_dir)
         self.prefix.create(os.path.join(self.work, "wine.log"))
         self.runner = FontctlRunner(self.prefix, self.helper("e2e_launcher.exe"), scratch)
 
@@ -67,6 +71,14 @@ class E2ESession:
         run left in memory is gone, what it left in the prefix stays."""
         self.prefix.stop()
         self.prefix.warm(os.path.join(self.work, "wine.log"))
+
+    def ordinary_user(self):
+        """The OrdinaryUser of this run, with its Wine prefix and server
+        started on first use."""
+        if self._ordinary_user is None:
+            self._ordinary_user = OrdinaryUser(self.work, self._x_server.display, self._locale_dir,
+                                               self.helper("e2e_launcher.exe"))
+        return self._ordinary_user
 
     def helper(self, name):
         """A helper program of the suite, by its file name."""

@@ -90,8 +90,9 @@ class FontctlRunner:
         env = {**self._prefix.env(locale), **(env or {}), **launcher_env, "E2E_REPORT": windows_path(report_path)}
         try:
             with open(stdout_path, "wb") as own_stdout:
-                finished = wine_start.run(["wine", self._launcher, *arguments], env=env, cwd=cwd,
-                                          stdout=own_stdout if stdout is None else stdout, timeout=self._timeout)
+                finished = wine_start.run(self._prefix.command(["wine", self._launcher, *arguments]), env=env,
+                                          cwd=cwd, stdout=own_stdout if stdout is None else stdout,
+                                          timeout=self._timeout)
             with open(stdout_path, "rb") as file:
                 written = file.read()
             try:

@@ -118,6 +118,10 @@ class _Prefix:
     def env(self, locale=None):
         return self._env
 
+    @staticmethod
+    def command(args):
+        return args
+
 
 class RunnerTest(StandInCase):
     """The outcome of a run is what the launcher reported: the program's exit
