@@ -1,6 +1,6 @@
 // The cost of finding the file name in a source path, per byte of the path.
 #include "bench_inputs.h"
-#include "fonts/install_font.h"
+#include "fonts/windows_paths.h"
 
 #include <benchmark/benchmark.h>
 

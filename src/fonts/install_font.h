@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string_view>
 
 namespace fontctl {
 
@@ -16,16 +15,12 @@ enum class InstallResult : std::int32_t {
     AddFailed = 4,
 };
 
-// The bytes of `sourcePath` after its last separator, as Windows reads paths:
-// a backslash or a forward slash that stands as a character of its own in the
-// program's code page (the trail byte of a double-byte character is no
-// separator), or the colon of a drive prefix ("D:f.ttf"; a colon elsewhere
-// separates nothing). The whole path when there is none.
-std::string_view FileNameOf(std::string_view sourcePath);
-
-// Copies `sourcePath` to `folderPath` + '\' + its file name, replacing a file
-// of that name, adds the copy to the font table and broadcasts the font
-// change. Stops at the first failing step with its code.
+// Copies `sourcePath` into `folderPath` under its file name (see
+// DestinationPath), replacing the file of that name, adds the copy to the
+// font table and broadcasts the font change. Stops at the first failing step
+// with its code. The copy is refused (CopyFailed, nothing touched) when the
+// name is the 8.3 alias of another file in the folder, or when the folder
+// cannot be looked at to tell.
 InstallResult InstallFont(char const* sourcePath, char const* folderPath);
 
 }  // namespace fontctl

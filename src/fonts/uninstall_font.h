@@ -12,9 +12,11 @@ enum class UninstallResult : std::int32_t {
     DeleteFailed = 2,
 };
 
-// A path that matches no directory entry counts as already removed: it is
-// broadcast and succeeds. Otherwise the font table and the deletion are both
-// given `fontPath` itself, never a name that the search matched.
+// A path at which a search finds nothing (an empty path included) counts as
+// already removed: it is broadcast and succeeds. A path that cannot be looked
+// at is RemoveFailed, with nothing done. Otherwise the font table and the
+// deletion are both given `fontPath` itself, never a name that the search
+// matched.
 UninstallResult UninstallFont(char const* fontPath);
 
 }  // namespace fontctl

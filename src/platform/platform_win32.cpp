@@ -1,17 +1,49 @@
 // The platform operations of fontctl.exe: paths in the ANSI code page, each
-// operation a thin call into the narrow functions of kernel32, shlwapi, gdi32
-// or user32, with no extended error code read.
+// handed as it stands to the narrow functions of kernel32, shlwapi, gdi32 or
+// user32.
 #include "platform/platform.h"
 
 #include "platform/utf16_utf8.h"
+#include "platform/win32_entries.h"
 
 #include <cstddef>
+#include <cstring>
+#include <string_view>
 
 #define WIN32_LEAN_AND_MEAN
 #include <shlwapi.h>
 #include <windows.h>
 
 namespace fontctl::platform {
+namespace {
+
+// A name from a find record, which is already in the ANSI code page.
+ByteBuffer CopyOfName(char const* name)
+{
+    std::size_t const size = std::strlen(name) + 1;
+    ByteBuffer bytes = AllocateBytes(size);
+    std::memcpy(bytes.get(), name, size);
+    return bytes;
+}
+
+// The UTF-16 form of text in the ANSI code page, NUL-terminated: the
+// characters that Windows reads from those bytes.
+UnitBuffer<wchar_t> Utf16FromAnsi(std::string_view text)
+{
+    // A name is never near the int range: a command line holds 32,767
+    // characters at most.
+    auto const size = static_cast<int>(text.size());
+    int const count = text.empty() ? 0 : ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    UnitBuffer<wchar_t> units = AllocateUnits<wchar_t>(count > 0 ? static_cast<std::size_t>(count) + 1 : 1);
+    if (count <= 0 || ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, units.get(), count) != count) {
+        units[0] = L'\0';
+    } else {
+        units[static_cast<std::size_t>(count)] = L'\0';
+    }
+    return units;
+}
+
+}  // namespace
 
 ByteBuffer ReadCommandLine()
 {
@@ -45,42 +77,41 @@ bool IsDBCSLeadByte(unsigned char byte)
     return ::IsDBCSLeadByte(byte) != FALSE;
 }
 
-int PathFileExistsA(char const* path)
+bool PathExists(char const* path)
 {
-    return ::PathFileExistsA(path);
+    return ::PathFileExistsA(path) != FALSE;
 }
 
-int CopyFileA(char const* existingPath, char const* newPath, int failIfExists)
+Entry FindEntry(char const* path)
 {
-    return ::CopyFileA(existingPath, newPath, failIfExists);
+    return win32::FindEntryWith(&::FindFirstFileA, path, CopyOfName);
 }
 
-int AddFontResourceA(char const* path)
+// Windows has no ordinal comparison of narrow text: both names are compared
+// in UTF-16, as the file system holds them.
+bool SameFileName(std::string_view first, std::string_view second)
 {
-    return ::AddFontResourceA(path);
+    return win32::SameFileNameWith(first, second, Utf16FromAnsi);
 }
 
-int RemoveFontResourceA(char const* path)
+bool CopyReplacing(char const* sourcePath, char const* destinationPath)
 {
-    return ::RemoveFontResourceA(path);
+    return ::CopyFileA(sourcePath, destinationPath, FALSE) != FALSE;
 }
 
-int DeleteFileA(char const* path)
+bool AddFont(char const* path)
 {
-    return ::DeleteFileA(path);
+    return ::AddFontResourceA(path) > 0;
 }
 
-SearchHandle FindFirstFileA(char const* path)
+bool RemoveFont(char const* path)
 {
-    // The record is filled by the search but never read: only whether
-    // something matched matters to the caller.
-    WIN32_FIND_DATAA findData;
-    return ::FindFirstFileA(path, &findData);
+    return ::RemoveFontResourceA(path) != FALSE;
 }
 
-void FindClose(SearchHandle search)
+bool DeleteFileAt(char const* path)
 {
-    ::FindClose(search);
+    return ::DeleteFileA(path) != FALSE;
 }
 
 void NotifyFontChange()

@@ -3,10 +3,13 @@
 // of kernel32, shlwapi, gdi32 and user32. So no name depends on the system's
 // code page, on the process code page that the manifest asks for (which GDI
 // does not honour, and Windows before 10 version 1903 ignores) or on best
-// fit. No extended error code is read.
+// fit.
 #include "platform/platform.h"
 
 #include "platform/utf16_utf8.h"
+#include "platform/win32_entries.h"
+
+#include <string_view>
 
 #define WIN32_LEAN_AND_MEAN
 #include <shlwapi.h>
@@ -15,10 +18,10 @@
 namespace fontctl::platform {
 namespace {
 
-// The UTF-16 form of a UTF-8 path, freed when the call that needs it is done.
-UnitBuffer<wchar_t> Wide(char const* path)
+// The UTF-16 form of UTF-8 text, freed when the call that needs it is done.
+UnitBuffer<wchar_t> Wide(std::string_view text)
 {
-    return Utf16FromUtf8<wchar_t>(path);
+    return Utf16FromUtf8<wchar_t>(text);
 }
 
 }  // namespace
@@ -34,42 +37,39 @@ bool IsDBCSLeadByte(unsigned char /*byte*/)
     return false;
 }
 
-int PathFileExistsA(char const* path)
+bool PathExists(char const* path)
 {
-    return ::PathFileExistsW(Wide(path).get());
+    return ::PathFileExistsW(Wide(path).get()) != FALSE;
 }
 
-int CopyFileA(char const* existingPath, char const* newPath, int failIfExists)
+Entry FindEntry(char const* path)
 {
-    return ::CopyFileW(Wide(existingPath).get(), Wide(newPath).get(), failIfExists);
+    return win32::FindEntryWith(&::FindFirstFileW, Wide(path).get(), Utf8FromUtf16<wchar_t>);
 }
 
-int AddFontResourceA(char const* path)
+bool SameFileName(std::string_view first, std::string_view second)
 {
-    return ::AddFontResourceW(Wide(path).get());
+    return win32::SameFileNameWith(first, second, Wide);
 }
 
-int RemoveFontResourceA(char const* path)
+bool CopyReplacing(char const* sourcePath, char const* destinationPath)
 {
-    return ::RemoveFontResourceW(Wide(path).get());
+    return ::CopyFileW(Wide(sourcePath).get(), Wide(destinationPath).get(), FALSE) != FALSE;
 }
 
-int DeleteFileA(char const* path)
+bool AddFont(char const* path)
 {
-    return ::DeleteFileW(Wide(path).get());
+    return ::AddFontResourceW(Wide(path).get()) > 0;
 }
 
-SearchHandle FindFirstFileA(char const* path)
+bool RemoveFont(char const* path)
 {
-    // The record is filled by the search but never read: only whether
-    // something matched matters to the caller.
-    WIN32_FIND_DATAW findData;
-    return ::FindFirstFileW(Wide(path).get(), &findData);
+    return ::RemoveFontResourceW(Wide(path).get()) != FALSE;
 }
 
-void FindClose(SearchHandle search)
+bool DeleteFileAt(char const* path)
 {
-    ::FindClose(search);
+    return ::DeleteFileW(Wide(path).get()) != FALSE;
 }
 
 void NotifyFontChange()

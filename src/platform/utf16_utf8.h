@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 namespace fontctl::platform {
 
@@ -62,14 +63,14 @@ template <typename Unit, typename Put> void EncodeUtf8(Unit const* text, Put put
     }
 }
 
-// Hands `put` each UTF-16 code unit of the NUL-terminated UTF-8 text, its NUL
-// left out. Each byte of a sequence that is no UTF-8 (a stray continuation
+// Hands `put` each UTF-16 code unit of the UTF-8 text, which holds no NUL.
+// Each byte of a sequence that is no UTF-8 (a stray continuation
 // byte, a sequence cut short, an overlong form, a surrogate, a value above
 // U+10FFFF) gives one '?'.
-template <typename Put> void DecodeUtf8(char const* text, Put put)
+template <typename Put> void DecodeUtf8(std::string_view text, Put put)
 {
     std::size_t pos = 0;
-    while (text[pos] != '\0') {
+    while (pos < text.size()) {
         auto const lead = static_cast<unsigned char>(text[pos]);
         std::size_t length = 1;
         std::uint32_t code = lead;
@@ -89,9 +90,10 @@ template <typename Put> void DecodeUtf8(char const* text, Put put)
         } else if (lead >= 0x80) {
             length = 0;
         }
-        // The NUL is no continuation byte: nothing past it is read.
+        // A sequence cut short by the end of the text reads nothing past it.
         std::size_t taken = 1;
-        while (taken < length && (static_cast<unsigned char>(text[pos + taken]) & 0xC0U) == 0x80) {
+        while (taken < length && pos + taken < text.size()
+            && (static_cast<unsigned char>(text[pos + taken]) & 0xC0U) == 0x80) {
             code = (code << 6U) | (static_cast<unsigned char>(text[pos + taken]) & 0x3FU);
             ++taken;
         }
@@ -125,15 +127,21 @@ template <typename Unit> ByteBuffer Utf8FromUtf16(Unit const* text)
     return bytes;
 }
 
-// The UTF-16 form of NUL-terminated UTF-8 text, NUL-terminated; each byte
-// that is no part of a UTF-8 character becomes '?'.
-template <typename Unit> UnitBuffer<Unit> Utf16FromUtf8(char const* text)
+// Room for `count` code units, from the C runtime's heap as every buffer of
+// fontctl: running out of memory ends the process as AllocateBytes does.
+template <typename Unit> UnitBuffer<Unit> AllocateUnits(std::size_t count)
+{
+    return UnitBuffer<Unit>(reinterpret_cast<Unit*>(AllocateBytes(count * sizeof(Unit)).release()));
+}
+
+// The UTF-16 form of UTF-8 text (a NUL-terminated string, or a part of one
+// without its NUL), NUL-terminated; each byte that is no part of a UTF-8
+// character becomes '?'.
+template <typename Unit> UnitBuffer<Unit> Utf16FromUtf8(std::string_view text)
 {
     std::size_t count = 0;
     utf_detail::DecodeUtf8(text, [&count](std::uint32_t) { ++count; });
-    // From the C runtime's heap, as every buffer of fontctl: running out of
-    // memory ends the process as AllocateBytes does.
-    UnitBuffer<Unit> units(reinterpret_cast<Unit*>(AllocateBytes((count + 1) * sizeof(Unit)).release()));
+    UnitBuffer<Unit> units = AllocateUnits<Unit>(count + 1);
     Unit* out = units.get();
     utf_detail::DecodeUtf8(text, [&out](std::uint32_t unit) { *out++ = static_cast<Unit>(unit); });
     *out = 0;

@@ -6,9 +6,12 @@ fontctl.exe hands paths to the narrow (A) file and font functions, in the
 ANSI code page, and fontctl-utf8.exe to the wide (W) ones, in UTF-16: each
 imports its own form of every one of them and not one of the other form.
 Both read the Unicode command line (GetCommandLineW) and never the one that
-Windows converts with best fit (GetCommandLineA); fontctl.exe converts it
-itself (WideCharToMultiByte), and only it asks for lead bytes of the code
-page. fontctl.exe's manifest asks for asInvoker without uiAccess and sets
+Windows converts with best fit (GetCommandLineA), read why a search failed
+(GetLastError) and compare file names as the file system does
+(CompareStringOrdinal, on UTF-16). Only fontctl.exe converts between the
+code page and UTF-16 (WideCharToMultiByte for its command line,
+MultiByteToWideChar for names it compares) and asks for lead bytes of the
+code page; fontctl-utf8.exe does its UTF-8 conversions itself. fontctl.exe's manifest asks for asInvoker without uiAccess and sets
 nothing else; fontctl-utf8.exe's asks the same and adds only the UTF-8 active
 code page.
 
@@ -49,9 +52,9 @@ TWO_FORMS = {
 }
 
 # What each program imports (library, function) and what it must not.
-COMMON = {("kernel32.dll", "GetCommandLineW"), ("kernel32.dll", "FindClose")}
+COMMON = {("kernel32.dll", name) for name in ("GetCommandLineW", "FindClose", "GetLastError", "CompareStringOrdinal")}
 NEVER = {("kernel32.dll", "GetCommandLineA")}
-NARROW_ONLY = {("kernel32.dll", "WideCharToMultiByte"), ("kernel32.dll", "IsDBCSLeadByte")}
+NARROW_ONLY = {("kernel32.dll", name) for name in ("WideCharToMultiByte", "MultiByteToWideChar", "IsDBCSLeadByte")}
 
 
 def forms(suffix):
@@ -60,7 +63,7 @@ def forms(suffix):
 
 EXPECTED = {
     "fontctl.exe": (forms("A") | COMMON | NARROW_ONLY, forms("W") | NEVER),
-    "fontctl-utf8.exe": (forms("W") | COMMON, forms("A") | NEVER | {("kernel32.dll", "IsDBCSLeadByte")}),
+    "fontctl-utf8.exe": (forms("W") | COMMON, forms("A") | NEVER | NARROW_ONLY),
 }
 
 failures = []

@@ -61,11 +61,9 @@ class BatchScriptTest(CallerCase):
         return link
 
     def short_path(self, path):
-        """PATH's 8.3 short form as Windows names it; Wine makes short names up
-        by hashing, and its cmd answers %~sI with the long name."""
-        outcome = self.wine(self.session.helper("e2e_short_path.exe"), path)
-        self.assertEqual(outcome.status, 0, f"no short name for {path}: {outcome}")
-        return outcome.stdout.decode()
+        short = super().short_path(path)
+        self.assertIsNotNone(short, f"no short name for {path}")
+        return short
 
     def folder_on_two_drives(self, label):
         """A new folder on drive C:, and two names of it: under C: and under

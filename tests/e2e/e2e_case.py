@@ -6,10 +6,11 @@ import os
 import re
 import tempfile
 import unittest
-from pathlib import Path
+from pathlib import Path, PureWindowsPath
 
 import font_files
 from code_pages import SINGLE_BYTE
+from e2e_session import ORDINARY_USER
 
 
 class E2ECase(unittest.TestCase):
@@ -17,12 +18,17 @@ class E2ECase(unittest.TestCase):
 
     def setUp(self):
         self.sandbox = Path(tempfile.mkdtemp(prefix=self._testMethodName + "-", dir=self.session.cases_dir))
+        self._drive_root = None
 
     # Files and folders -----------------------------------------------------
 
     def new_dir(self, label="case"):
         """A new empty folder, so that each sub-case starts clean."""
-        return Path(tempfile.mkdtemp(prefix=re.sub(r"[^\w.-]", "_", label)[:40] + "-", dir=self.sandbox))
+        return self._new_folder(label, self.sandbox)
+
+    @staticmethod
+    def _new_folder(label, parent):
+        return Path(tempfile.mkdtemp(prefix=re.sub(r"[^\w.-]", "_", label)[:40] + "-", dir=parent))
 
     @staticmethod
     def make_folder(path):
@@ -71,6 +77,49 @@ class E2ECase(unittest.TestCase):
         """Of a case's two answers, the one of the platform it runs on."""
         return {"wine": wine, "windows": windows}[self.session.platform]
 
+    def short_path(self, path):
+        """The path in its 8.3 short form, as GetShortPathNameW gives it, or
+        None when there is none. Wine makes short names up by hashing, and
+        its cmd answers %~sI with the long name: only the function tells."""
+        outcome = self.wine(self.session.helper("short_name.exe"), path)
+        return outcome.stdout.decode() if outcome.status == 0 else None
+
+    def short_name(self, path):
+        """The 8.3 short name that Windows gives the entry at path, or None."""
+        short = self.short_path(path)
+        return PureWindowsPath(short).name if short else None
+
+    def drive_c(self):
+        """The root of a drive that the case may write at, for cases about
+        the root of the current drive: under Wine the prefix's drive C: (the
+        sandbox is on Wine's drive Z:, whose root is the machine's own); on
+        Windows a drive of the case's own whose root is a sandbox folder."""
+        if self._drive_root is None:
+            self._drive_root, remove = self.session.spare_drive_root(self.new_dir("drive root"))
+            self.addCleanup(remove)
+        return self._drive_root
+
+    # Permissions, which hold for an ordinary user only ---------------------
+
+    def new_dir_of_ordinary_user(self, label="case"):
+        """A new empty folder that the ordinary user owns; the files made in
+        it (by root) can be read there, and the entries of the folder
+        created and deleted."""
+        self.needs(ORDINARY_USER)
+        user = self.session.ordinary_user()
+        folder = self._new_folder(label, user.files)
+        user.own(folder)
+        return folder
+
+    def deny_listing(self, folder):
+        """Takes from the ordinary user the right to list the folder, and
+        leaves those to open, create and delete its entries by name."""
+        self.session.ordinary_user().deny_listing(folder)
+
+    def allow_listing(self, folder):
+        """Gives the ordinary user every right to the folder."""
+        self.session.ordinary_user().allow_listing(folder)
+
     # Running fontctl.exe ---------------------------------------------------
 
     def program(self, utf8):
@@ -85,8 +134,17 @@ class E2ECase(unittest.TestCase):
         """Runs `PROGRAM ARGS` (a path, or a name such as "cmd" that Windows
         looks for); Path arguments become Windows paths."""
         self.session.code_page(locale)
-        args = [self.win(arg) if isinstance(arg, Path) else arg for arg in args]
-        return self.session.runner.run(program, args, cwd or self.sandbox, locale, **options)
+        return self.session.runner.run(program, self._windows_args(args), cwd or self.sandbox, locale, **options)
+
+    def _windows_args(self, args):
+        return [self.win(arg) if isinstance(arg, Path) else arg for arg in args]
+
+    def fontctl_as_ordinary_user(self, *args, utf8=False):
+        """Runs fontctl.exe, or fontctl-utf8.exe, as fontctl() does but as an
+        ordinary user, in a session of that user's own: for the cases about
+        permissions, which root, the suite's user under Wine, ignores."""
+        user = self.session.ordinary_user()
+        return user.runner.run(self.program(utf8), self._windows_args(args), user.files)
 
     # The name of run_program from when the cases ran under Wine alone.
     wine = run_program

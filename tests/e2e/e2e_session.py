@@ -13,6 +13,7 @@ NEW_SESSION = "a new session within the run"
 CODE_PAGE_PER_RUN = "another ANSI code page for one run"
 FULL_DEVICE = "a device that is always full"
 OTHER_WINDOWS_VERSION = "a program run as on another Windows version"
+ORDINARY_USER = "programs run as an ordinary user, whose rights the cases take away"
 
 
 class E2ESession:
@@ -139,6 +140,16 @@ class E2ESession:
     def new_drive(self, folder):
         """A drive letter whose root is FOLDER: (the drive, a function that
         removes it again)."""
+        raise NotImplementedError
+
+    def spare_drive_root(self, folder):
+        """The root of a drive that a case may write at, as a path of this
+        machine: (the root, a function that gives the drive up again).
+        FOLDER is the case's own, for a platform that can make it a drive."""
+        raise NotImplementedError
+
+    def ordinary_user(self):
+        """Programs run as an ordinary user (ordinary_user.OrdinaryUser)."""
         raise NotImplementedError
 
     def link_folder(self, link, folder):

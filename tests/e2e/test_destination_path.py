@@ -1,19 +1,48 @@
 """Where the copy lands: the file name is what follows the source path's last
 separator (a backslash or a forward slash that is a character of its own, or
 the colon of a drive prefix), appended to the folder path after one
-backslash."""
+backslash, unless the folder path ends in a separator already."""
+import os
+import shutil
+
 from e2e_case import E2ECase
 from wine_prefix import JAPANESE, SINGLE_BYTE
 
 
 class DestinationPathTest(E2ECase):
-    def test_folder_path_ending_in_a_backslash(self):
-        case = self.new_dir()
-        font = self.truetype(case / "font.ttf")
-        folder = self.make_folder(case / "folder")
+    def test_folder_path_ending_in_a_separator(self):
+        # One separator joins the name, never two: Windows takes
+        # \\?\Z:\...\folder\\font.ttf as it stands, and fails. Under code page 932
+        # the folder 表 ends in the byte 0x5C, which is no separator.
+        for locale, name in ((SINGLE_BYTE, "folder"), (JAPANESE, "表")):
+            case = self.new_dir()
+            font = self.truetype(case / "font.ttf")
+            folder = self.make_folder(case / name)
+            copy = folder / "font.ttf"
+            for target in (self.win(folder), self.win(folder) + "\\", self.win(folder) + "/",
+                           "\\\\?\\" + self.win(folder) + "\\", "\\\\?\\" + self.win(folder)):
+                with self.subTest(target, locale=locale):
+                    before = self.snapshot(case)
+                    self.assertOutcome(self.fontctl("1", font, target, locale=locale), b"0", broadcasts=1)
+                    self.assertSameBytes(copy, font)
+                    self.assertUnchanged(before, case, except_for=[copy])
+                    self.discard(copy)
 
-        self.assertOutcome(self.fontctl("1", font, self.win(folder) + "\\"), b"0", broadcasts=1)
-        self.assertSameBytes(folder / "font.ttf", font)
+    def test_folder_of_the_current_drives_root(self):
+        # "\\" is the root of the current drive: the copy is \font.ttf there,
+        # never \\font.ttf, which names a host on the network. The case runs in
+        # a folder of a drive whose root it may write at (under Wine drive C:,
+        # not drive Z:, whose root is the machine's own; on Windows a drive of
+        # its own). ("/" is the same on Windows; Wine reads a path that starts
+        # with "/" as a Unix path.)
+        font = self.truetype(self.new_dir() / f"fontctl-e2e-{os.getpid()}.ttf")
+        current = self.make_folder(self.drive_c() / f"fontctl-e2e-{os.getpid()}")
+        self.addCleanup(shutil.rmtree, current)
+        copy = self.drive_c() / font.name
+        self.assertOutcome(self.fontctl("1", font, "\\", cwd=current), b"0", broadcasts=1)
+        self.assertSameBytes(copy, font)
+        self.assertOutcome(self.fontctl("2", "\\" + font.name, cwd=current), b"0", broadcasts=1)
+        self.assertFalse(copy.exists())
 
     def test_bare_relative_file_name(self):
         case = self.new_dir()

@@ -75,6 +75,41 @@ class UninstallTest(E2ECase):
         self.assertOutcome(self.fontctl("2", copy), b"0", broadcasts=1)
         self.assertFalse(copy.exists())
 
+    def test_stream_paths(self):
+        # A directory search lists no data streams, so whether one is there
+        # (a.ttf::$DATA is the file itself on NTFS) it cannot tell: nothing is
+        # taken out of the font table, nothing deleted, nothing broadcast.
+        copy = self.install(self.truetype, "font.ttf")
+        for stream in ("::$DATA", ":s", ":s:$DATA"):
+            with self.subTest(stream=stream):
+                before = self.snapshot(copy.parent)
+                self.assertOutcome(self.fontctl("2", self.win(copy) + stream), b"1", broadcasts=0)
+                self.assertUnchanged(before, copy.parent)
+        # Still in the font table: the file itself is removed.
+        self.assertOutcome(self.fontctl("2", copy), b"0", broadcasts=1)
+        self.assertFalse(copy.exists())
+
+    def test_folder_that_cannot_be_listed(self):
+        # The search fails (access denied), so whether the file is there is
+        # unknown: the font stays in the font table and the file in the
+        # folder, and the caller does not read success.
+        case = self.new_dir_of_ordinary_user()
+        font = self.truetype(case / "source" / "font.ttf")
+        folder = self.make_folder(case / "folder")
+        self.allow_listing(folder)
+        copy = folder / "font.ttf"
+        self.assertOutcome(self.fontctl_as_ordinary_user("1", font, folder), b"0", broadcasts=1)
+
+        self.deny_listing(folder)
+        before = self.snapshot(case)
+        self.assertOutcome(self.fontctl_as_ordinary_user("2", copy), b"1", broadcasts=0)
+        self.assertUnchanged(before, case)
+
+        # Listed again, the font is still in the font table and is removed.
+        self.allow_listing(folder)
+        self.assertOutcome(self.fontctl_as_ordinary_user("2", copy), b"0", broadcasts=1)
+        self.assertFalse(copy.exists())
+
     def test_deletion_fails(self):
         copy = self.install(self.truetype, "font.ttf")
         copy.chmod(stat.S_IRUSR | stat.S_IRGRP | stat.S_IROTH)

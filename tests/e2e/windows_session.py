@@ -11,7 +11,8 @@ import sys
 from pathlib import Path, PureWindowsPath
 
 from code_pages import CODE_PAGES
-from e2e_session import CODE_PAGE_PER_RUN, FULL_DEVICE, NEW_SESSION, OTHER_WINDOWS_VERSION, E2ESession
+from e2e_session import (CODE_PAGE_PER_RUN, FULL_DEVICE, NEW_SESSION, ORDINARY_USER, OTHER_WINDOWS_VERSION,
+                         E2ESession)
 from fontctl_runner import FontctlRunner
 from windows_host import WindowsHost, windows_path
 from windows_registry import WindowsRegistry
@@ -65,6 +66,7 @@ class WindowsSession(E2ESession):
                                "Wine takes it from the locale of each run",
             FULL_DEVICE: "Windows has no device like /dev/full",
             OTHER_WINDOWS_VERSION: "only Wine runs a program as on another Windows version",
+            ORDINARY_USER: "the cases run as the one Windows user the suite runs as",
         }
 
     def _start(self, scratch):
@@ -127,6 +129,14 @@ class WindowsSession(E2ESession):
         if added.returncode != 0:
             raise RuntimeError(f"subst {drive} failed: {added.stdout!r} {added.stderr!r}")
         return drive, lambda: self._system.run(["subst", drive, "/d"])
+
+    def spare_drive_root(self, folder):
+        # Not the system drive's root: a drive of the case's own.
+        drive, remove = self.new_drive(folder)
+        return Path(drive + "\\"), remove
+
+    def ordinary_user(self):
+        self.skip_unless(ORDINARY_USER)
 
     def link_folder(self, link, folder):
         # A junction: a symbolic link would need a right that users lack.

@@ -38,7 +38,7 @@ class WinePrefix:
     def start(self, arguments, env, cwd, stdout, timeout):
         """`wine ARGUMENTS...`, run to its end; raises
         wine_start.WineStartError when Wine itself failed."""
-        return wine_start.run(["wine", *arguments], env=env, cwd=cwd, stdout=stdout, timeout=timeout)
+        return wine_start.run(self.command(["wine", *arguments]), env=env, cwd=cwd, stdout=stdout, timeout=timeout)
 
     def env(self, locale=SINGLE_BYTE):
         env = dict(self._env, LC_ALL=locale)
@@ -46,9 +46,14 @@ class WinePrefix:
             env["LOCPATH"] = os.fspath(self._locale_dir)
         return env
 
+    def command(self, args):
+        """The command line that runs ARGS (a Wine program or tool) for this
+        prefix's user: as they stand, for the user the suite runs as."""
+        return args
+
     def create(self, log_path):
         """Creates the prefix and leaves its server running until stop()."""
-        os.makedirs(self.path)
+        self._make_folder()
         # Output goes to a file, never to a pipe: the server and the services
         # that wineboot starts live on in the background and would hold a pipe
         # open, and a reader waiting for its end would wait until they end.
@@ -66,9 +71,12 @@ class WinePrefix:
             self._keep_server(log)
             self._wine_tool(["wine", "cmd", "/c", "exit"], log)
 
+    def _make_folder(self):
+        os.makedirs(self.path)
+
     def _keep_server(self, log):
-        status = subprocess.run(["wineserver", "-p"], env=self.env(), stdin=subprocess.DEVNULL, stdout=log,
-                                stderr=log, timeout=60, check=False).returncode
+        status = subprocess.run(self.command(["wineserver", "-p"]), env=self.env(), stdin=subprocess.DEVNULL,
+                                stdout=log, stderr=log, timeout=60, check=False).returncode
         if status != 0:
             raise RuntimeError(f"wineserver -p failed with status {status}; see {log.name}")
 
@@ -76,11 +84,11 @@ class WinePrefix:
         """Ends every Wine process of the prefix and its server, and waits
         until the server is gone."""
         for option in ("-k", "-w"):
-            subprocess.run(["wineserver", option], env=self.env(), stdin=subprocess.DEVNULL,
+            subprocess.run(self.command(["wineserver", option]), env=self.env(), stdin=subprocess.DEVNULL,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60, check=False)
 
     def _wine_tool(self, command, log, timeout=60):
-        finished = wine_start.run(command, env=self.env(), stdout=log, timeout=timeout)
+        finished = wine_start.run(self.command(command), env=self.env(), stdout=log, timeout=timeout)
         log.write(finished.stderr)
         log.flush()
         if finished.status != 0:

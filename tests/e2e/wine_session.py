@@ -10,6 +10,7 @@ from code_pages import CODE_PAGES
 from e2e_session import E2ESession
 from fontctl_runner import FontctlRunner
 from japanese_locale import build_japanese_locale
+from ordinary_user import OrdinaryUser
 from wine_prefix import WinePrefix, windows_path
 from wine_registry import WineRegistry
 from x_server import XServer
@@ -28,12 +29,14 @@ class WineSession(E2ESession):
         super().__init__(build_dir, program)
         self.prefix = None
         self._x_server = None
+        self._locale_dir = None
+        self._ordinary_user = None
 
     def _start(self, scratch):
-        locale_dir = os.path.join(self.work, "locales")
-        build_japanese_locale(locale_dir)
+        self._locale_dir = os.path.join(self.work, "locales")
+        build_japanese_locale(self._locale_dir)
         self._x_server = XServer(os.path.join(self.work, "xvfb.log"))
-        self.prefix = WinePrefix(os.path.join(self.work, "prefix"), self._x_server.display, locale_dir)
+        self.prefix = WinePrefix(os.path.join(self.work, "prefix"), self._x_server.display, self._locale_dir)
         self.prefix.create(os.path.join(self.work, "wine.log"))
         self.runner = FontctlRunner(self.prefix, self.helper("e2e_launcher.exe"), scratch)
         self.registry = WineRegistry(lambda *args: self.runner.run("reg", args, self.work))
@@ -41,6 +44,7 @@ class WineSession(E2ESession):
     def _teardown_steps(self):
         return [
             self.prefix and self.prefix.stop,
+            self._ordinary_user and self._ordinary_user.stop,
             self._x_server and self._x_server.stop,
             self.work and (lambda: _remove_tree(self.work)),
         ]
@@ -58,6 +62,14 @@ class WineSession(E2ESession):
         in the prefix stays."""
         self.prefix.stop()
         self.prefix.warm(os.path.join(self.work, "wine.log"))
+
+    def ordinary_user(self):
+        """The OrdinaryUser of this run, with its Wine prefix and server
+        started on first use."""
+        if self._ordinary_user is None:
+            self._ordinary_user = OrdinaryUser(self.work, self._x_server.display, self._locale_dir,
+                                               self.helper("e2e_launcher.exe"))
+        return self._ordinary_user
 
     @staticmethod
     def discard_font_file(path):
@@ -94,6 +106,11 @@ class WineSession(E2ESession):
         letter = next(letter for letter in "mnopqrstuvwxy" if not os.path.lexists(dosdevices / f"{letter}:"))
         os.symlink(folder, dosdevices / f"{letter}:")
         return letter.upper() + ":", lambda: os.unlink(dosdevices / f"{letter}:")
+
+    def spare_drive_root(self, _folder):
+        # The prefix's drive C:, a folder of the run's own; the sandbox is on
+        # drive Z:, whose root is the machine's.
+        return Path(self.prefix.path, "drive_c"), lambda: None
 
     @staticmethod
     def link_folder(link, folder):

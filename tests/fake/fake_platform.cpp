@@ -2,10 +2,11 @@
 
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cstddef>
-#include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace fontctl::fake {
@@ -40,16 +41,23 @@ void Record(std::string name, std::vector<std::string> const& arguments)
     F().calls.push_back(name + ')');
 }
 
-// Any value that is neither null nor InvalidSearchHandle will do.
-SearchHandle const OpenSearch = reinterpret_cast<SearchHandle>(static_cast<std::intptr_t>(0x5EA));
+ByteBuffer Bytes(std::string const& text)
+{
+    ByteBuffer bytes = AllocateBytes(text.size() + 1);
+    std::memcpy(bytes.get(), text.c_str(), text.size() + 1);
+    return bytes;
+}
+
+char FoldAscii(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 }  // namespace
 
 ByteBuffer ReadCommandLine()
 {
-    ByteBuffer line = AllocateBytes(F().commandLine.size() + 1);
-    std::memcpy(line.get(), F().commandLine.c_str(), F().commandLine.size() + 1);
-    return line;
+    return Bytes(F().commandLine);
 }
 
 bool IsDBCSLeadByte(unsigned char byte)
@@ -58,53 +66,55 @@ bool IsDBCSLeadByte(unsigned char byte)
         && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
 }
 
-int PathFileExistsA(char const* path)
+bool PathExists(char const* path)
 {
-    Record("PathFileExistsA", {path});
-    return F().existingPaths.count(path) != 0 ? 1 : 0;
+    Record("PathExists", {path});
+    return F().existingPaths.count(path) != 0;
 }
 
-int CopyFileA(char const* existingPath, char const* newPath, int failIfExists)
+Entry FindEntry(char const* path)
 {
-    Record("CopyFileA", {existingPath, newPath, std::to_string(failIfExists)});
-    return F().copyFileResult;
-}
-
-int AddFontResourceA(char const* path)
-{
-    Record("AddFontResourceA", {path});
-    return F().addFontResourceResult;
-}
-
-int RemoveFontResourceA(char const* path)
-{
-    Record("RemoveFontResourceA", {path});
-    return F().removeFontResourceResult;
-}
-
-int DeleteFileA(char const* path)
-{
-    Record("DeleteFileA", {path});
-    return F().deleteFileResult;
-}
-
-SearchHandle FindFirstFileA(char const* path)
-{
-    Record("FindFirstFileA", {path});
-    if (F().existingPaths.count(path) == 0) {
-        return InvalidSearchHandle;
+    Record("FindEntry", {path});
+    auto const found = F().entries.find(path);
+    if (found == F().entries.end()) {
+        return {Lookup::NothingThere, nullptr, nullptr};
     }
-    ++F().openSearches;
-    return OpenSearch;
+    fake::FakeEntry const& entry = found->second;
+    if (entry.lookup != Lookup::Found) {
+        return {entry.lookup, nullptr, nullptr};
+    }
+    return {Lookup::Found, Bytes(entry.longName), Bytes(entry.shortName)};
 }
 
-void FindClose(SearchHandle search)
+// ASCII letters only: enough for the names the tests use.
+bool SameFileName(std::string_view first, std::string_view second)
 {
-    // A handle other than the one the fake gave out shows in the record.
-    Record("FindClose", {search == OpenSearch ? "search" : "not a search"});
-    if (search == OpenSearch) {
-        --F().openSearches;
-    }
+    return std::equal(first.begin(), first.end(), second.begin(), second.end(),
+        [](char a, char b) { return FoldAscii(a) == FoldAscii(b); });
+}
+
+bool CopyReplacing(char const* sourcePath, char const* destinationPath)
+{
+    Record("CopyReplacing", {sourcePath, destinationPath});
+    return F().copyResult;
+}
+
+bool AddFont(char const* path)
+{
+    Record("AddFont", {path});
+    return F().addFontResult;
+}
+
+bool RemoveFont(char const* path)
+{
+    Record("RemoveFont", {path});
+    return F().removeFontResult;
+}
+
+bool DeleteFileAt(char const* path)
+{
+    Record("DeleteFileAt", {path});
+    return F().deleteResult;
 }
 
 void NotifyFontChange()

@@ -3,6 +3,9 @@
 // the test scripted.
 #pragma once
 
+#include "platform/platform.h"
+
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,6 +17,13 @@ enum class CodePage {
     Japanese932,  // lead bytes 0x81-0x9F and 0xE0-0xFC
 };
 
+// What FindEntry answers for one path.
+struct FakeEntry {
+    platform::Lookup lookup = platform::Lookup::Found;
+    std::string longName;
+    std::string shortName;
+};
+
 struct FakePlatform {
     // Each call as "Name(arg, arg)", arguments as the raw bytes received.
     std::vector<std::string> calls;
@@ -21,17 +31,17 @@ struct FakePlatform {
     std::string commandLine;
     CodePage codePage = CodePage::SingleByte;
 
-    // Paths at which PathFileExistsA finds something and which FindFirstFileA
-    // matches (a pattern listed here matches as a whole).
+    // Paths at which PathExists finds something.
     std::set<std::string> existingPaths;
 
-    int copyFileResult = 1;
-    int addFontResourceResult = 1;
-    int removeFontResourceResult = 1;
-    int deleteFileResult = 1;
+    // What FindEntry answers for each path (a pattern listed here matches as
+    // a whole); NothingThere for a path not listed.
+    std::map<std::string, FakeEntry> entries;
 
-    // Searches opened and not yet closed.
-    int openSearches = 0;
+    bool copyResult = true;
+    bool addFontResult = true;
+    bool removeFontResult = true;
+    bool deleteResult = true;
 };
 
 // The fake that the platform functions use; Reset() gives a fresh one.

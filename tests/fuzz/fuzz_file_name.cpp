@@ -4,32 +4,15 @@
 // its own, which only a walk from the first byte with the lead-byte table can
 // tell, or the colon of a drive prefix: the second byte, after an ASCII
 // letter. No other colon separates.
-#include "fonts/install_font.h"
+#include "fonts/windows_paths.h"
 
+#include "character_starts.h"
 #include "fuzz_input.h"
-#include "platform/platform.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
-
-namespace {
-
-// Which bytes of the path start a character, read from the first byte.
-std::vector<bool> CharacterStarts(std::string_view path)
-{
-    std::vector<bool> starts(path.size(), false);
-    for (std::size_t pos = 0; pos < path.size();) {
-        starts[pos] = true;
-        bool const pair = fontctl::platform::IsDBCSLeadByte(static_cast<unsigned char>(path[pos]))
-            && pos + 1 < path.size();
-        pos += pair ? 2 : 1;
-    }
-    return starts;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size)
 {
@@ -39,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
 
     Require(name.data() >= path.data() && name.data() + name.size() == path.data() + path.size(),
         "the file name is a suffix of the path itself");
-    std::vector<bool> const starts = CharacterStarts(path);
+    std::vector<bool> const starts = fontctl::fuzz::CharacterStarts(path);
     auto const isSeparator = [&](std::size_t pos) {
         if (pos == 1 && path[pos] == ':') {
             char const drive = path[0];

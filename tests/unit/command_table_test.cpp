@@ -28,19 +28,23 @@ Outcome RunScripted(std::string const& commandLine)
 }
 
 // Runs one command line against a fresh fake, in which `existing` paths exist
-// and every other operation succeeds.
+// (and a search finds them) and every other operation succeeds.
 Outcome RunWith(std::string const& commandLine, std::vector<std::string> const& existing = {})
 {
     fake::Reset();
-    fake::Fake().existingPaths.insert(existing.begin(), existing.end());
+    for (std::string const& path : existing) {
+        fake::Fake().existingPaths.insert(path);
+        fake::Fake().entries[path] = {};
+    }
     return RunScripted(commandLine);
 }
 
 Calls const SuccessfulInstall = {
-    "PathFileExistsA(C:\\a.ttf)",
-    "PathFileExistsA(D:\\f)",
-    "CopyFileA(C:\\a.ttf, D:\\f\\a.ttf, 0)",
-    "AddFontResourceA(D:\\f\\a.ttf)",
+    "PathExists(C:\\a.ttf)",
+    "PathExists(D:\\f)",
+    "FindEntry(D:\\f\\a.ttf)",
+    "CopyReplacing(C:\\a.ttf, D:\\f\\a.ttf)",
+    "AddFont(D:\\f\\a.ttf)",
     "NotifyFontChange()",
 };
 
@@ -70,7 +74,7 @@ TEST(CommandTable, MissingPathsReachInstallFontAsEmptyStrings)
 
     Outcome const sourceOnly = RunWith("fontctl 1 C:\\a.ttf", {"C:\\a.ttf", ""});
     EXPECT_EQ(sourceOnly.output, "2");
-    EXPECT_EQ(sourceOnly.calls, Calls {"PathFileExistsA(C:\\a.ttf)"});
+    EXPECT_EQ(sourceOnly.calls, Calls {"PathExists(C:\\a.ttf)"});
 }
 
 TEST(CommandTable, PathsArePassedOnExactlyAsSplit)
@@ -78,7 +82,7 @@ TEST(CommandTable, PathsArePassedOnExactlyAsSplit)
     Outcome const run
         = RunWith("fontctl 1 \"C:\\My Fonts\\*?.ttf\" \" D:\\f \"", {"C:\\My Fonts\\*?.ttf", " D:\\f "});
     EXPECT_EQ(run.output, "0");
-    EXPECT_EQ(run.calls[2], "CopyFileA(C:\\My Fonts\\*?.ttf,  D:\\f \\*?.ttf, 0)");
+    EXPECT_EQ(run.calls[3], "CopyReplacing(C:\\My Fonts\\*?.ttf,  D:\\f \\*?.ttf)");
 }
 
 TEST(CommandTable, RemoveRunsUninstallFontOnceWithThePathAndWritesItsCode)
@@ -87,19 +91,19 @@ TEST(CommandTable, RemoveRunsUninstallFontOnceWithThePathAndWritesItsCode)
     EXPECT_EQ(removed.exitStatus, 0);
     EXPECT_EQ(removed.output, "0");
     EXPECT_EQ(removed.calls,
-        (Calls {"FindFirstFileA(C:\\a.ttf)", "FindClose(search)", "RemoveFontResourceA(C:\\a.ttf)",
-            "DeleteFileA(C:\\a.ttf)", "NotifyFontChange()"}));
+        (Calls {"FindEntry(C:\\a.ttf)", "RemoveFont(C:\\a.ttf)", "DeleteFileAt(C:\\a.ttf)",
+            "NotifyFontChange()"}));
 
     fake::Reset();
-    fake::Fake().existingPaths.insert("C:\\a.ttf");
-    fake::Fake().deleteFileResult = 0;
+    fake::Fake().entries["C:\\a.ttf"] = {};
+    fake::Fake().deleteResult = false;
     Outcome const notDeleted = RunScripted("fontctl 2 C:\\a.ttf");
     EXPECT_EQ(notDeleted.exitStatus, 0);
     EXPECT_EQ(notDeleted.output, "2");
 
     Outcome const noPath = RunWith("fontctl 2");
     EXPECT_EQ(noPath.output, "0");
-    EXPECT_EQ(noPath.calls, (Calls {"FindFirstFileA()", "NotifyFontChange()"}));
+    EXPECT_EQ(noPath.calls, Calls {"NotifyFontChange()"});
 }
 
 TEST(CommandTable, RefreshBroadcastsThenWritesZeroIgnoringPaths)

@@ -30,10 +30,11 @@ TEST_F(InstallFontTest, CopiesAddsTheCopyAndBroadcastsOnSuccess)
     EXPECT_EQ(InstallFont("C:\\src\\a.ttf", "D:\\fonts"), InstallResult::Success);
     EXPECT_EQ(Platform().calls,
         (Calls {
-            "PathFileExistsA(C:\\src\\a.ttf)",
-            "PathFileExistsA(D:\\fonts)",
-            "CopyFileA(C:\\src\\a.ttf, D:\\fonts\\a.ttf, 0)",
-            "AddFontResourceA(D:\\fonts\\a.ttf)",
+            "PathExists(C:\\src\\a.ttf)",
+            "PathExists(D:\\fonts)",
+            "FindEntry(D:\\fonts\\a.ttf)",
+            "CopyReplacing(C:\\src\\a.ttf, D:\\fonts\\a.ttf)",
+            "AddFont(D:\\fonts\\a.ttf)",
             "NotifyFontChange()",
         }));
 }
@@ -50,138 +51,147 @@ TEST_F(InstallFontTest, AMissingSourceStopsBeforeTheFolderIsTested)
 {
     GivenExisting({"D:\\fonts"});
     EXPECT_EQ(InstallFont("C:\\src\\a.ttf", "D:\\fonts"), InstallResult::SourceMissing);
-    EXPECT_EQ(Platform().calls, Calls {"PathFileExistsA(C:\\src\\a.ttf)"});
+    EXPECT_EQ(Platform().calls, Calls {"PathExists(C:\\src\\a.ttf)"});
 }
 
 TEST_F(InstallFontTest, AnEmptyFolderIsMissingWithoutAskingThePlatform)
 {
     GivenExisting({"a.ttf", ""});
     EXPECT_EQ(InstallFont("a.ttf", ""), InstallResult::FolderMissing);
-    EXPECT_EQ(Platform().calls, Calls {"PathFileExistsA(a.ttf)"});
+    EXPECT_EQ(Platform().calls, Calls {"PathExists(a.ttf)"});
 }
 
 TEST_F(InstallFontTest, AMissingFolderStopsBeforeTheCopy)
 {
     GivenExisting({"a.ttf"});
     EXPECT_EQ(InstallFont("a.ttf", "D:\\none"), InstallResult::FolderMissing);
-    EXPECT_EQ(Platform().calls, (Calls {"PathFileExistsA(a.ttf)", "PathFileExistsA(D:\\none)"}));
+    EXPECT_EQ(Platform().calls, (Calls {"PathExists(a.ttf)", "PathExists(D:\\none)"}));
 }
 
-TEST_F(InstallFontTest, AFailedCopyStopsBeforeTheFontTable)
+// A failed copy stops before the font table; a copy from which the font
+// table takes no font stays, and nothing is broadcast.
+TEST_F(InstallFontTest, AFailingStepEndsTheInstallationWithItsCode)
 {
-    GivenExisting({"a.ttf", "D:\\f"});
-    Platform().copyFileResult = 0;
-    EXPECT_EQ(InstallFont("a.ttf", "D:\\f"), InstallResult::CopyFailed);
-    EXPECT_EQ(Platform().calls,
-        (Calls {
-            "PathFileExistsA(a.ttf)",
-            "PathFileExistsA(D:\\f)",
-            "CopyFileA(a.ttf, D:\\f\\a.ttf, 0)",
-        }));
+    Calls const copied = {
+        "PathExists(a.ttf)",
+        "PathExists(D:\\f)",
+        "FindEntry(D:\\f\\a.ttf)",
+        "CopyReplacing(a.ttf, D:\\f\\a.ttf)",
+    };
+    for (bool const copyFails : {true, false}) {
+        fake::Reset();
+        GivenExisting({"a.ttf", "D:\\f"});
+        Platform().copyResult = !copyFails;
+        Platform().addFontResult = false;
+        Calls expected = copied;
+        if (!copyFails) {
+            expected.emplace_back("AddFont(D:\\f\\a.ttf)");
+        }
+        EXPECT_EQ(
+            InstallFont("a.ttf", "D:\\f"), copyFails ? InstallResult::CopyFailed : InstallResult::AddFailed);
+        EXPECT_EQ(Platform().calls, expected) << copyFails;
+    }
 }
 
-TEST_F(InstallFontTest, NoFontAddedIsAFailureAndNothingIsBroadcast)
+// The lookup, the copy and the font table all get the destination that
+// DestinationPath makes of the folder and the file name.
+TEST_F(InstallFontTest, TheCopyGoesToTheFolderUnderTheFileName)
 {
-    GivenExisting({"a.ttf", "D:\\f"});
-    for (int const added : {0, -1}) {
-        Platform().calls.clear();
-        Platform().addFontResourceResult = added;
-        EXPECT_EQ(InstallFont("a.ttf", "D:\\f"), InstallResult::AddFailed) << added;
+    struct {
+        std::string sourcePath;
+        std::string folderPath;
+        std::string destinationPath;
+    } const cases[] = {
+        {"C:\\a/b\\c.ttf", "D:\\f", "D:\\f\\c.ttf"},
+        {"C:\\a\\c.ttf", "D:\\f\\", "D:\\f\\c.ttf"},
+        {"C:\\a\\c.ttf", "\\\\?\\D:\\f\\", "\\\\?\\D:\\f\\c.ttf"},
+        {"C:\\a\\c.ttf", "\\", "\\c.ttf"},
+    };
+    for (auto const& [sourcePath, folderPath, destinationPath] : cases) {
+        fake::Reset();
+        GivenExisting({sourcePath, folderPath});
+        EXPECT_EQ(InstallFont(sourcePath.c_str(), folderPath.c_str()), InstallResult::Success) << folderPath;
         EXPECT_EQ(Platform().calls,
             (Calls {
-                "PathFileExistsA(a.ttf)",
-                "PathFileExistsA(D:\\f)",
-                "CopyFileA(a.ttf, D:\\f\\a.ttf, 0)",
-                "AddFontResourceA(D:\\f\\a.ttf)",
+                "PathExists(" + sourcePath + ")",
+                "PathExists(" + folderPath + ")",
+                "FindEntry(" + destinationPath + ")",
+                "CopyReplacing(" + sourcePath + ", " + destinationPath + ")",
+                "AddFont(" + destinationPath + ")",
+                "NotifyFontChange()",
             }))
-            << added;
+            << folderPath;
     }
 }
 
-TEST_F(InstallFontTest, ACollectionWithSeveralFontsIsASuccess)
-{
-    GivenExisting({"a.ttc", "D:\\f"});
-    Platform().addFontResourceResult = 2;
-    EXPECT_EQ(InstallFont("a.ttc", "D:\\f"), InstallResult::Success);
-    EXPECT_EQ(Platform().calls.back(), "NotifyFontChange()");
-}
-
-struct DestinationCase {
-    fake::CodePage codePage;
-    std::string sourcePath;
+struct ExistingDestinationCase {
+    std::string name;
+    std::string fileName;  // of the source, in C:\src
     std::string folderPath;
-    std::string destinationPath;
+    fake::FakeEntry entry;  // what the search finds at the destination
+    InstallResult expected;
 };
 
-TEST_F(InstallFontTest, BuildsTheDestinationFromTheFolderABackslashAndTheFileName)
+// A file name that is only the 8.3 alias of another file in the folder would
+// have the copy overwrite that file: refused, with nothing touched. The file
+// of that very name, however written, is replaced.
+TEST_F(InstallFontTest, TheCopyReplacesOnlyTheFileOfThatVeryName)
 {
-    using fake::CodePage;
-    DestinationCase const cases[] = {
-        {CodePage::SingleByte, "C:\\a\\b\\c.ttf", "D:\\f", "D:\\f\\c.ttf"},
-        {CodePage::SingleByte, "c.ttf", "D:\\f", "D:\\f\\c.ttf"},
-        // Windows takes a forward slash as a separator too: the copy never
-        // lands outside the folder through one.
-        {CodePage::SingleByte, "C:/a/b/c.ttf", "D:\\f", "D:\\f\\c.ttf"},
-        {CodePage::SingleByte, "C:\\a/b\\c/d.ttf", "D:\\f", "D:\\f\\d.ttf"},
-        {CodePage::SingleByte, "../src/f.ttf", "C:\\t\\fonts", "C:\\t\\fonts\\f.ttf"},
-        {CodePage::SingleByte, "..\\..", "D:\\f", "D:\\f\\.."},
-        {CodePage::SingleByte, "//server/share/f.ttf", "D:\\f", "D:\\f\\f.ttf"},
-        {CodePage::SingleByte, "C:\\a/", "D:\\f", "D:\\f\\"},
-        // The colon of a drive prefix ends it; a drive-relative path names a
-        // file in that drive's current folder.
-        {CodePage::SingleByte, "D:f.ttf", "C:\\t", "C:\\t\\f.ttf"},
-        {CodePage::SingleByte, "z:sub\\f.ttf", "C:\\t", "C:\\t\\f.ttf"},
-        {CodePage::SingleByte, "D:", "C:\\t", "C:\\t\\"},
-        {CodePage::SingleByte, "D::f.ttf", "C:\\t", "C:\\t\\:f.ttf"},
-        // Any other colon is no separator: no drive letter before it, or not
-        // the second character. "a.ttf:s" is the stream s of a.ttf, and its
-        // copy stays a stream of a file inside the folder.
-        {CodePage::SingleByte, "a.ttf:s", "C:\\t", "C:\\t\\a.ttf:s"},
-        {CodePage::SingleByte, "C:\\a\\b.ttf:s:$DATA", "D:\\f", "D:\\f\\b.ttf:s:$DATA"},
-        {CodePage::SingleByte, "1:f.ttf", "C:\\t", "C:\\t\\1:f.ttf"},
-        {CodePage::SingleByte, "\xC4:f.ttf", "C:\\t", "C:\\t\\\xC4:f.ttf"},
-        {CodePage::SingleByte, ":f.ttf", "C:\\t", "C:\\t\\:f.ttf"},
-        {CodePage::SingleByte, "ab:f.ttf", "C:\\t", "C:\\t\\ab:f.ttf"},
-        {CodePage::SingleByte, "\\D:f.ttf", "C:\\t", "C:\\t\\D:f.ttf"},
-        {CodePage::SingleByte, "C:\\a\\c.ttf", "D:\\f\\", "D:\\f\\\\c.ttf"},
-        {CodePage::SingleByte, "C:\\a\\dir\\", "D:\\f", "D:\\f\\"},
-        {CodePage::SingleByte, "\\\\\\", "D:\\f", "D:\\f\\"},
-        {CodePage::SingleByte, " C:\\a\\My Font.TTF ", ".\\f", ".\\f\\My Font.TTF "},
-        // 0x95 0x5C is one character under 932 and two under a single-byte
-        // code page.
-        {CodePage::Japanese932, "C:\\a\\\x95\\.ttf", "D:\\f", "D:\\f\\\x95\\.ttf"},
-        {CodePage::SingleByte, "C:\\a\\\x95\\.ttf", "D:\\f", "D:\\f\\.ttf"},
-        {CodePage::Japanese932, "\x95\\\x95\\", "D:\\f", "D:\\f\\\x95\\\x95\\"},
-        {CodePage::Japanese932, "C:\\\x81\x81\\x.ttf", "D:\\f", "D:\\f\\x.ttf"},
-        // A lead byte at the end of the path has no trail byte to take.
-        {CodePage::Japanese932, "C:\\a\\\x95", "D:\\f", "D:\\f\\\x95"},
-        // A forward slash after a double-byte character is a separator, and
-        // so is the colon of a drive prefix before one; a lead byte before a
-        // colon is no drive letter.
-        {CodePage::Japanese932, "\x95\\/f.ttf", "D:\\f", "D:\\f\\f.ttf"},
-        {CodePage::Japanese932, "D:\x95\\.ttf", "C:\\t", "C:\\t\\\x95\\.ttf"},
-        {CodePage::SingleByte, "D:\x95\\.ttf", "C:\\t", "C:\\t\\.ttf"},
-        {CodePage::Japanese932, "\x95:f.ttf", "D:\\f", "D:\\f\\\x95:f.ttf"},
+    using platform::Lookup;
+    fake::FakeEntry const another = {Lookup::Found, "Another Long Font.ttf", "ANOTHE~1.TTF"};
+    ExistingDestinationCase const cases[] = {
+        {"the short name of another file", "ANOTHE~1.TTF", "D:\\f", another, InstallResult::CopyFailed},
+        {"in other case", "anothe~1.ttf", "D:\\f", another, InstallResult::CopyFailed},
+        // Windows drops the dots and spaces at the end: the same alias.
+        {"with a dot after it", "ANOTHE~1.TTF.", "D:\\f", another, InstallResult::CopyFailed},
+        {"with dots and spaces after it", "ANOTHE~1.TTF . .", "D:\\f", another, InstallResult::CopyFailed},
+        // Not so in a \\?\ path, where the name with its dot is another name.
+        {"with a dot, verbatim", "ANOTHE~1.TTF.", "\\\\?\\D:\\f", another, InstallResult::Success},
+        {"the long name", "Another Long Font.ttf", "D:\\f", another, InstallResult::Success},
+        {"the long name in other case", "ANOTHER LONG FONT.TTF", "D:\\f", another, InstallResult::Success},
+        {"the long name with a dot and a space", "Another Long Font.ttf. ", "D:\\f", another,
+            InstallResult::Success},
+        {"a long name in other case, no alias", "Case.ttf", "D:\\f", {Lookup::Found, "case.ttf", ""},
+            InstallResult::Success},
+        // A short name that is the long name in upper case is the same file.
+        {"an 8.3 name", "FONT.TTF", "D:\\f", {Lookup::Found, "Font.ttf", "FONT.TTF"}, InstallResult::Success},
+        {"nothing there", "a.ttf", "D:\\f", {Lookup::NothingThere, "", ""}, InstallResult::Success},
+        // The folder could not be looked at: the name might be an alias.
+        {"could not look", "a.ttf", "D:\\f", {Lookup::CouldNotLook, "", ""}, InstallResult::CopyFailed},
     };
-    for (auto const& [codePage, sourcePath, folderPath, destinationPath] : cases) {
+    for (auto const& c : cases) {
         fake::Reset();
-        Platform().codePage = codePage;
-        GivenExisting({sourcePath, folderPath});
-        EXPECT_EQ(InstallFont(sourcePath.c_str(), folderPath.c_str()), InstallResult::Success) << sourcePath;
-        ASSERT_EQ(Platform().calls.size(), 5U) << sourcePath;
-        EXPECT_EQ(Platform().calls[2], "CopyFileA(" + sourcePath + ", " + destinationPath + ", 0)");
-        EXPECT_EQ(Platform().calls[3], "AddFontResourceA(" + destinationPath + ")");
+        std::string const sourcePath = "C:\\src\\" + c.fileName;
+        std::string const destinationPath = c.folderPath + "\\" + c.fileName;
+        GivenExisting({sourcePath, c.folderPath});
+        Platform().entries[destinationPath] = c.entry;
+
+        EXPECT_EQ(InstallFont(sourcePath.c_str(), c.folderPath.c_str()), c.expected) << c.name;
+        Calls expectedCalls = {
+            "PathExists(" + sourcePath + ")",
+            "PathExists(" + c.folderPath + ")",
+            "FindEntry(" + destinationPath + ")",
+        };
+        if (c.expected == InstallResult::Success) {
+            expectedCalls.insert(expectedCalls.end(),
+                {"CopyReplacing(" + sourcePath + ", " + destinationPath + ")",
+                    "AddFont(" + destinationPath + ")", "NotifyFontChange()"});
+        }
+        EXPECT_EQ(Platform().calls, expectedCalls) << c.name;
     }
 }
 
-TEST_F(InstallFontTest, TheFileNameIsASuffixOfTheSourcePath)
+// A directory search does not see the data streams of a file ("a.ttf:s",
+// "a.ttf::$DATA"): it cannot tell whether the name reaches another file.
+TEST_F(InstallFontTest, AStreamIsNotCopiedForItCannotBeLookedAt)
 {
-    std::string const path = "C:\\x\\\x95\\";  // the last byte is 0x5C
-    EXPECT_EQ(FileNameOf(path).data(), path.data() + path.size());
-    Platform().codePage = fake::CodePage::Japanese932;
-    EXPECT_EQ(FileNameOf(path).data(), path.data() + 5);
-    EXPECT_EQ(FileNameOf(""), "");
+    for (std::string const sourcePath : {"C:\\src\\a.ttf:s", "C:\\src\\ANOTHE~1.TTF::$DATA", "D::f.ttf"}) {
+        fake::Reset();
+        GivenExisting({sourcePath, "D:\\f"});
+        EXPECT_EQ(InstallFont(sourcePath.c_str(), "D:\\f"), InstallResult::CopyFailed) << sourcePath;
+        EXPECT_EQ(Platform().calls, (Calls {"PathExists(" + sourcePath + ")", "PathExists(D:\\f)"}))
+            << sourcePath;
+    }
 }
-
 }  // namespace
 }  // namespace fontctl

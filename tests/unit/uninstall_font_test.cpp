@@ -11,50 +11,62 @@ namespace fontctl {
 namespace {
 
 using Calls = std::vector<std::string>;
+using platform::Lookup;
 
 struct UninstallCase {
     std::string name;
     std::string fontPath;
-    bool matches;
-    int removeResult;
-    int deleteResult;
+    Lookup lookup;  // what the search answers for fontPath
+    bool removed;
+    bool deleted;
     UninstallResult expected;
     Calls calls;
 };
 
-TEST(UninstallFont, TestsRemovesDeletesAndBroadcastsStoppingAtTheFirstFailure)
+TEST(UninstallFont, LooksRemovesDeletesAndBroadcastsStoppingAtTheFirstFailure)
 {
     std::string const font = "C:\\Fonts\\a.ttf";
+    Calls const looked = {"FindEntry(" + font + ")"};
+    Calls const removeCalls = {"FindEntry(" + font + ")", "RemoveFont(" + font + ")"};
+    Calls const deleteCalls
+        = {"FindEntry(" + font + ")", "RemoveFont(" + font + ")", "DeleteFileAt(" + font + ")"};
     UninstallCase const cases[] = {
-        {"removed", font, true, 1, 1, UninstallResult::Success,
-            {"FindFirstFileA(" + font + ")", "FindClose(search)", "RemoveFontResourceA(" + font + ")",
-                "DeleteFileA(" + font + ")", "NotifyFontChange()"}},
-        {"not in the font table", font, true, 0, 1, UninstallResult::RemoveFailed,
-            {"FindFirstFileA(" + font + ")", "FindClose(search)", "RemoveFontResourceA(" + font + ")"}},
-        {"not deletable", font, true, 1, 0, UninstallResult::DeleteFailed,
-            {"FindFirstFileA(" + font + ")", "FindClose(search)", "RemoveFontResourceA(" + font + ")",
-                "DeleteFileA(" + font + ")"}},
-        {"matches nothing", font, false, 1, 1, UninstallResult::Success,
-            {"FindFirstFileA(" + font + ")", "NotifyFontChange()"}},
-        {"empty path", "", false, 1, 1, UninstallResult::Success, {"FindFirstFileA()", "NotifyFontChange()"}},
+        {"removed", font, Lookup::Found, true, true, UninstallResult::Success,
+            {"FindEntry(" + font + ")", "RemoveFont(" + font + ")", "DeleteFileAt(" + font + ")",
+                "NotifyFontChange()"}},
+        {"not in the font table", font, Lookup::Found, false, true, UninstallResult::RemoveFailed,
+            removeCalls},
+        {"not deletable", font, Lookup::Found, true, false, UninstallResult::DeleteFailed, deleteCalls},
+        // Nothing there: removed already, and broadcast.
+        {"nothing there", font, Lookup::NothingThere, true, true, UninstallResult::Success,
+            {"FindEntry(" + font + ")", "NotifyFontChange()"}},
+        // The folder could not be looked at (access denied, a drive not
+        // ready, a share out of reach): the font may be there and loaded.
+        {"could not look", font, Lookup::CouldNotLook, true, true, UninstallResult::RemoveFailed, looked},
+        {"empty path", "", Lookup::CouldNotLook, true, true, UninstallResult::Success,
+            {"NotifyFontChange()"}},
+        // A stream ("a.ttf::$DATA" is the file itself) is never listed by a
+        // search, which so cannot tell whether it is there.
+        {"stream", "C:\\Fonts\\a.ttf::$DATA", Lookup::NothingThere, true, true, UninstallResult::RemoveFailed,
+            {}},
+        {"named stream", "a.ttf:s", Lookup::NothingThere, true, true, UninstallResult::RemoveFailed, {}},
+        // The colon of a drive prefix is no stream.
+        {"drive-relative", "D:a.ttf", Lookup::Found, true, true, UninstallResult::Success,
+            {"FindEntry(D:a.ttf)", "RemoveFont(D:a.ttf)", "DeleteFileAt(D:a.ttf)", "NotifyFontChange()"}},
         // A pattern that matches passes the test, but the font table is given
         // the pattern itself, which names no font file.
-        {"matching pattern", "C:\\Fonts\\*.tt?", true, 0, 1, UninstallResult::RemoveFailed,
-            {"FindFirstFileA(C:\\Fonts\\*.tt?)", "FindClose(search)",
-                "RemoveFontResourceA(C:\\Fonts\\*.tt?)"}},
-        {"pattern matching nothing", "C:\\None\\*", false, 1, 1, UninstallResult::Success,
-            {"FindFirstFileA(C:\\None\\*)", "NotifyFontChange()"}},
+        {"matching pattern", "C:\\Fonts\\*.tt?", Lookup::Found, false, true, UninstallResult::RemoveFailed,
+            {"FindEntry(C:\\Fonts\\*.tt?)", "RemoveFont(C:\\Fonts\\*.tt?)"}},
+        {"pattern matching nothing", "C:\\None\\*", Lookup::NothingThere, true, true,
+            UninstallResult::Success, {"FindEntry(C:\\None\\*)", "NotifyFontChange()"}},
     };
     for (auto const& c : cases) {
         fake::Reset();
-        if (c.matches) {
-            fake::Fake().existingPaths.insert(c.fontPath);
-        }
-        fake::Fake().removeFontResourceResult = c.removeResult;
-        fake::Fake().deleteFileResult = c.deleteResult;
+        fake::Fake().entries[c.fontPath] = {c.lookup, "a.ttf", ""};
+        fake::Fake().removeFontResult = c.removed;
+        fake::Fake().deleteResult = c.deleted;
         EXPECT_EQ(UninstallFont(c.fontPath.c_str()), c.expected) << c.name;
         EXPECT_EQ(fake::Fake().calls, c.calls) << c.name;
-        EXPECT_EQ(fake::Fake().openSearches, 0) << c.name;
     }
 }
 

@@ -1,0 +1,31 @@
+// Paths as Windows reads them: where the file name of a path starts, how the
+// destination of a copy is put together, and which name Windows looks up for
+// the last component of a path. Every length and position counts bytes in
+// the program's code page; a lead byte of a double-byte character takes the
+// byte after it along, so a trail byte 0x5C is never a backslash.
+#pragma once
+
+#include "platform/byte_buffer.h"
+
+#include <string_view>
+
+namespace fontctl {
+
+// The bytes of `sourcePath` after its last separator: a backslash or a
+// forward slash that stands as a character of its own, or the colon of a
+// drive prefix ("D:f.ttf"; a colon elsewhere separates nothing). The whole
+// path when there is none.
+std::string_view FileNameOf(std::string_view sourcePath);
+
+// Where the copy of a file named `fileName` goes, NUL-terminated:
+// `folderPath`, a backslash unless the folder path already ends in a
+// separator, then `fileName`.
+ByteBuffer DestinationPath(std::string_view folderPath, std::string_view fileName);
+
+// The name that Windows looks up for the last component of the path (its
+// FileNameOf): without the dots and spaces at its end, which Windows drops,
+// unless the path starts with \\?\ (or \??\), which turns that and every
+// other change to the path off.
+std::string_view NameAsLookedUp(std::string_view path);
+
+}  // namespace fontctl
