@@ -305,9 +305,9 @@ class SessionTest(unittest.TestCase):
                     session.skip_unless(need)
                 self.assertIn(need, str(skipped.exception))
                 self.assertIn(reason, str(skipped.exception))
-        for restart in (session.restart_session, session.restart_wine_session):
-            with self.subTest(restart.__name__), self.assertRaises(unittest.SkipTest):
-                restart()
+        for unsupported in (session.restart_session, session.restart_wine_session, session.ordinary_user):
+            with self.subTest(unsupported.__name__), self.assertRaises(unittest.SkipTest):
+                unsupported()
 
     def test_windows_version(self):
         self.assertIsNone(self.session().windows_version_setting("setup.exe", "win10"))
@@ -372,6 +372,10 @@ class SessionTest(unittest.TestCase):
         self.assertRegex(drive, "^[M-Y]:$")
         remove()
         self.assertEqual(self.system.commands, [["subst", drive, "C:\\a b"], ["subst", drive, "/d"]])
+        # The root a case may write at is such a drive's, never the system's.
+        root, remove = session.spare_drive_root(PureWindowsPath("C:/case/drive root"))
+        self.assertEqual(self.system.commands[-1], ["subst", str(root)[:2], "C:\\case\\drive root"])
+        self.assertRegex(str(root), "^[M-Y]:\\\\$")
         self.system.command_status = 1
         with self.assertRaisesRegex(RuntimeError, "subst"):
             session.new_drive(PureWindowsPath("C:/a b"))
