@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, whatever the build and the tests need and
 # this machine lacks. Runs `apt-get update` only when something is missing.
+# Then the workflow linter, from the npm registry, into the checkout's build/.
 set -euo pipefail
 
 packages=(
@@ -18,6 +19,11 @@ for package in "${packages[@]}"; do
         missing+=("$package")
     fi
 done
+# Node.js and npm, for the workflow linter: Debian's, unless the machine has
+# them already from elsewhere (Debian's npm would not go with those).
+if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+    missing+=(nodejs npm)
+fi
 
 if ((${#missing[@]} > 0)); then
     echo "installing: ${missing[*]}"
@@ -28,3 +34,6 @@ if ((${#missing[@]} > 0)); then
     "${sudo_cmd[@]}" apt-get update -qq
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+scripts_dir=$(dirname "$0")
+"$scripts_dir/install-actionlint.sh"

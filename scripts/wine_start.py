@@ -75,12 +75,13 @@ def check_wine(command, said):
         raise WineStartError(command, said)
 
 
-def run(command, *, env=None, cwd=None, stdin=subprocess.DEVNULL, stdout=None, timeout=None):
-    """Runs the command to its end and returns its Finished; raises
-    WineStartError when Wine failed."""
+def run_to_end(command, *, popen=subprocess.Popen, timeout=None, **options):
+    """Runs the command (by popen, with the options of subprocess.Popen) to
+    its end, killing it at the time-out, and returns its Finished. Standard
+    error goes to a file: a reader of a pipe would wait for every process
+    that inherited it."""
     with tempfile.TemporaryFile() as stderr:
-        process = subprocess.Popen(command, env=wine_environment(env), cwd=cwd, stdin=stdin, stdout=stdout,
-                                   stderr=stderr)
+        process = popen(command, stderr=stderr, **options)
         try:
             status = process.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
@@ -88,9 +89,15 @@ def run(command, *, env=None, cwd=None, stdin=subprocess.DEVNULL, stdout=None, t
             process.wait()
             raise
         stderr.seek(0)
-        said = stderr.read()
-    check_wine(command, said)
-    return Finished(status, said)
+        return Finished(status, stderr.read())
+
+
+def run(command, *, env=None, cwd=None, stdin=subprocess.DEVNULL, stdout=None, timeout=None):
+    """Runs the command to its end and returns its Finished; raises
+    WineStartError when Wine failed."""
+    finished = run_to_end(command, env=wine_environment(env), cwd=cwd, stdin=stdin, stdout=stdout, timeout=timeout)
+    check_wine(command, finished.stderr)
+    return finished
 
 
 def main(argv):

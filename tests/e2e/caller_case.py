@@ -1,8 +1,8 @@
 """The base of the cases of the example callers in examples/: running a
-caller, which starts fontctl.exe inside Wine, and where its work lands in the
-prefix: the per-user font folder and the current user's registry."""
-import getpass
-from pathlib import Path, PureWindowsPath
+caller, which starts fontctl.exe in turn, and where its work lands: the
+per-user font folder and the current user's registry (a Wine prefix's, or
+those of the Windows user the suite runs as)."""
+from pathlib import Path
 
 from e2e_case import E2ECase
 
@@ -17,23 +17,22 @@ FONTS_KEY = r"Software\Microsoft\Windows NT\CurrentVersion\Fonts"
 class CallerCase(E2ECase):
     @property
     def profile(self):
-        """The prefix's user profile folder, on the Unix side."""
-        return Path(self.session.prefix.path, "drive_c", "users", getpass.getuser())
+        """The user's profile folder, as a path of this machine."""
+        return self.session.profile()
 
-    @staticmethod
-    def profile_windows_path(*parts):
+    def profile_windows_path(self, *parts):
         """A path under the user profile as Windows names it."""
-        return str(PureWindowsPath("C:\\users", getpass.getuser(), *parts))
+        return self.session.profile_windows_path(*parts)
 
     @property
     def user_fonts(self):
         return self.profile.joinpath(*USER_FONTS)
 
     def run_caller(self, program, *args, cwd=None, env=None):
-        """Runs `wine PROGRAM ARGS` for a caller, which starts fontctl.exe
-        inside Wine; Path arguments become Windows paths. The broadcasts
-        counted are those of every program the caller started."""
-        return self.wine(program, *args, cwd=cwd, env=env)
+        """Runs `PROGRAM ARGS` for a caller, which starts fontctl.exe in
+        turn; Path arguments become Windows paths. The broadcasts counted are
+        those of every program the caller started."""
+        return self.run_program(program, *args, cwd=cwd, env=env)
 
     def launch_caller(self, program, command_line, cwd=None):
         """Starts a caller with exactly this command line (bytes)."""
@@ -42,14 +41,12 @@ class CallerCase(E2ECase):
     def registry_value(self, key, name):
         """The data of the string value NAME under HKCU\\KEY, or None when
         there is no such value."""
-        outcome = self.wine("reg", "query", "HKCU\\" + key, "/v", name)
-        if outcome.status != 0:
+        value = self.session.registry.read_value(key, name)
+        if value is None:
             return None
-        for line in outcome.stdout.decode().splitlines():
-            value, kind, data = (line.strip().split("    ", 2) + ["", ""])[:3]
-            if value == name and kind == "REG_SZ":
-                return data
-        self.fail(f"no string value {name!r} in what reg query printed: {outcome}")
+        kind, data = value
+        self.assertEqual(kind, "REG_SZ", f"the value {name!r} under {key}")
+        return data
 
     def assertLines(self, outcome, status, lines, broadcasts):
         """Exit status, standard output as these lines in any order (a folder
@@ -60,4 +57,3 @@ class CallerCase(E2ECase):
         self.assertEqual(sorted(outcome.stdout.decode("cp1252").splitlines()), sorted(lines),
                          f"standard output; {details}")
         self.assertEqual(outcome.broadcasts, ((0, 0),) * broadcasts, f"broadcasts; {details}")
-

@@ -1,6 +1,6 @@
-"""The batch scripts of examples/cmd/, run as they stand by Wine's cmd the way
-an administrator deploys them: copied into a folder, with fontctl.exe beside
-them or on PATH.
+"""The batch scripts of examples/cmd/, run as they stand by the platform's cmd
+(Wine's, or Windows' own) the way an administrator deploys them: copied into
+a folder, with fontctl.exe beside them or on PATH.
 
 Wine's cmd expands a percent sign in the value of a variable or argument once
 more, and in the value of a FOR variable too: a file named "victim%~nH.ttf"
@@ -13,13 +13,12 @@ import concurrent.futures
 import os
 import shutil
 import stat
-from pathlib import Path, PureWindowsPath
+from pathlib import PureWindowsPath
 
 from caller_case import EXAMPLES, CallerCase
+from e2e_session import NEW_SESSION
 
 SCRIPTS = ("install-fonts.cmd", "remove-fonts.cmd")
-# Wine's cmd inside the prefix.
-CMD = ("drive_c", "windows", "system32", "cmd.exe")
 
 
 class BatchScriptTest(CallerCase):
@@ -43,24 +42,22 @@ class BatchScriptTest(CallerCase):
         Unicode: each argument in quotes, as an administrator types it, with
         no backslash added or doubled."""
         line = " ".join([f"cmd /c {name}"] + [f'"{arg}"' for arg in args])
-        return self.launch_caller(Path(self.session.prefix.path, *CMD), line, cwd=folder)
+        return self.launch_caller(self.session.cmd_exe(), line, cwd=folder)
 
     def new_drive(self, folder):
-        """A drive letter of the prefix whose root is FOLDER, for as long as
-        the case runs."""
-        dosdevices = Path(self.session.prefix.path, "dosdevices")
-        letter = next(letter for letter in "mnopqrstuvwxy" if not os.path.lexists(dosdevices / f"{letter}:"))
-        os.symlink(self.make_folder(folder), dosdevices / f"{letter}:")
-        self.addCleanup(os.unlink, dosdevices / f"{letter}:")
-        return letter.upper() + ":"
+        """A drive letter whose root is FOLDER, for as long as the case
+        runs."""
+        drive, remove = self.session.new_drive(self.make_folder(folder))
+        self.addCleanup(remove)
+        return drive
 
-    # Wine's ways to one folder under other names, and to file attributes.
+    # Ways to one folder under other names, and to file attributes.
 
     def link_to_folder(self, folder):
         """A link to FOLDER in the sandbox: a Unix symbolic link, which Wine
-        follows (a junction on Windows)."""
+        follows, or a junction on Windows."""
         link = self.new_dir("links") / folder.name
-        os.symlink(folder, link)
+        self.session.link_folder(link, folder)
         return link
 
     def short_path(self, path):
@@ -71,17 +68,16 @@ class BatchScriptTest(CallerCase):
     def folder_on_two_drives(self, label):
         """A new folder on drive C:, and two names of it: under C: and under
         another drive that reaches it (Wine's Z:, the Unix root; on Windows
-        \\\\localhost\\C$ would do)."""
+        the administrative share \\\\localhost\\C$)."""
         name = f"{self.sandbox.name} {label}"
         folder = self.make_folder(self.profile / name)
         self.addCleanup(shutil.rmtree, folder)
-        return folder, self.profile_windows_path(name), self.win(folder)
+        return folder, self.profile_windows_path(name), self.session.other_drive_path(folder)
 
     @property
     def temp_folder(self):
-        """The folder that TEMP names for the scripts: Wine sets it to the
-        profile's Temp, whatever the Unix environment says."""
-        return self.profile / "Temp"
+        """The folder that TEMP names for the scripts."""
+        return self.session.temp_folder()
 
     def set_attributes(self, path, *flags):
         """Sets each attribute of FLAGS ("+h", "+s", ...) on PATH: one attrib
@@ -96,9 +92,9 @@ class BatchScriptTest(CallerCase):
         return set(outcome.stdout.decode("cp1252").split(self.win(path))[0].split())
 
     def script(self, folder, name, *args, env=None):
-        """`wine cmd /c NAME ARGS` in the script's folder. The script is named
+        """`cmd /c NAME ARGS` in the script's folder. The script is named
         without its folder: a command after /c that starts with a quote loses
-        that quote and the last one, and Wine quotes a path with spaces."""
+        that quote and the last one, and an argument with spaces is quoted."""
         return self.run_caller("cmd", "/c", name, *args, cwd=folder, env=env)
 
     def test_install_then_remove_a_folder(self):
@@ -160,19 +156,20 @@ class BatchScriptTest(CallerCase):
         tools = self.deploy(self.sandbox / "scripts", fontctl=False)
         bin_dir = self.make_folder(self.sandbox / "bin (x64) & more")
         shutil.copyfile(self.session.fontctl_exe, bin_dir / "fontctl.exe")
-        path = {"WINEPATH": self.win(bin_dir)}
         source = self.make_folder(self.sandbox / "fonts")
         font = self.truetype(source / "Example Mono.ttf")
-        # Absent, as in a new profile: the script creates it.
-        shutil.rmtree(self.user_fonts, ignore_errors=True)
+        # No font folder in it, as in a new profile: the script creates it.
+        local, env = self.session.fresh_local_app_data(self.sandbox / "Local AppData")
+        env.update(self.session.program_search_env(bin_dir))
+        user_fonts = local / "Microsoft" / "Windows" / "Fonts"
 
-        outcome = self.script(tools, "install-fonts.cmd", source, env=path)
+        outcome = self.script(tools, "install-fonts.cmd", source, env=env)
         self.assertLines(outcome, 0, [f"0 installed: {font.name}"], broadcasts=1)
-        self.assertSameBytes(self.user_fonts / font.name, font)
+        self.assertSameBytes(user_fonts / font.name, font)
 
-        outcome = self.script(tools, "remove-fonts.cmd", source, env=path)
+        outcome = self.script(tools, "remove-fonts.cmd", source, env=env)
         self.assertLines(outcome, 0, [f"0 removed, or not there: {font.name}"], broadcasts=1)
-        self.assertFalse((self.user_fonts / font.name).exists())
+        self.assertFalse((user_fonts / font.name).exists())
 
     def test_usage_errors(self):
         with_fontctl = self.deploy(self.sandbox / "tools")
@@ -284,6 +281,7 @@ class BatchScriptTest(CallerCase):
                 self.assertEqual(list(target.iterdir()), [])
 
     def test_remove_in_a_later_session(self):
+        self.needs(NEW_SESSION)
         tools = self.deploy(self.sandbox / "tools")
         source = self.make_folder(self.sandbox / "fonts")
         sans = self.truetype(source / "Example Sans.ttf")
@@ -292,7 +290,7 @@ class BatchScriptTest(CallerCase):
         outcome = self.script(tools, "install-fonts.cmd", source, target)
         self.assertLines(outcome, 0, [f"0 installed: {font.name}" for font in (sans, kept)], broadcasts=2)
 
-        self.session.restart_wine_session()
+        self.session.restart_session()
         # A folder in place of one copy: no one can delete it as a file.
         (target / kept.name).unlink()
         self.non_font(target / kept.name / "inside.txt")
@@ -366,11 +364,13 @@ class BatchScriptTest(CallerCase):
     def test_long_paths_are_installed_or_reported(self):
         # Wine's cmd finds no extension, attributes or full path for a file
         # whose full path is longer than 259 characters. fontctl.exe does not
-        # reach such a font (1); fontctl-utf8.exe does under Wine (on Windows
-        # only with \\?\). The copies go to a drive root, so that their own
-        # paths are short.
+        # reach such a font (1); fontctl-utf8.exe does under Wine, while on
+        # Windows its wide functions reach it only with \\?\, which the
+        # script does not add (1 too). The copies go to a drive root, so that
+        # their own paths are short.
         cases = [("fontctl.exe", self.deploy, "1 font file not found", 1),
-                 ("fontctl-utf8.exe", self.deploy_utf8, "0 installed", 0)]
+                 ("fontctl-utf8.exe", self.deploy_utf8,
+                  *self.answer(wine=("0 installed", 0), windows=("1 font file not found", 1)))]
         for label, deploy, answer, status in cases:
             with self.subTest(label):
                 tools = deploy(self.new_dir("tools"))

@@ -1,7 +1,6 @@
 """The installer example of examples/nsis/, built with makensis around
 generated fonts and fontctl-utf8.exe, as its README says, and run silently
-under Wine, with its uninstaller."""
-import os
+(under Wine, or on Windows for the current user), with its uninstaller."""
 import shutil
 import subprocess
 
@@ -9,14 +8,10 @@ import pefile
 
 import font_files
 from caller_case import EXAMPLES, FONTS_KEY, USER_FONTS, CallerCase
+from e2e_session import NEW_SESSION, OTHER_WINDOWS_VERSION
 
 UNINSTALL_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
 SHELL_FOLDERS_KEY = r"Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
-# Where Wine takes a program's Windows version from, by the program's file name.
-APP_DEFAULTS_KEY = r"Software\Wine\AppDefaults"
-# Debian's NSIS, which has the amd64 stubs and plug-ins that NSIS for Windows
-# lacks.
-DEBIAN_NSIS = "/usr/share/nsis"
 
 
 def truetype_value(*families):
@@ -32,11 +27,17 @@ class NsisInstallerTest(CallerCase):
         and the name it installs under, the same for every installer of a
         case."""
         installer = self.sandbox / file_name
-        name = self.makensis(fonts_dir, fonts, installer, *self.runnable_target_options())
-        # A new prefix of Wine 8 says it is Windows 7, where the installer
-        # refuses to run: this one runs as on Windows 10.
-        self.set_registry_value(APP_DEFAULTS_KEY + "\\" + installer.name, "Version", "REG_SZ", "win10")
+        name = self.makensis(fonts_dir, fonts, installer, *self.session.nsis_runnable_options())
+        self.run_as_windows(installer, "win10")
         return installer, name
+
+    def run_as_windows(self, installer, version):
+        """Runs the installer as on that Windows version from now on, as long
+        as the case runs: the installer refuses Windows before 10 version
+        1809."""
+        setting = self.session.windows_version_setting(installer.name, version)
+        if setting is not None:
+            self.set_registry_value(*setting)
 
     def makensis(self, fonts_dir, fonts, installer, *options, env=None):
         """Runs makensis OPTIONS on the example around fontctl-utf8.exe, as
@@ -46,25 +47,12 @@ class NsisInstallerTest(CallerCase):
                    f"-DOUTFILE={installer}", f"-DNAME={name}"]
         for number, (font, value) in enumerate(fonts, 1):
             defines += [f"-DFONT{number}={font.name}", f"-DFACE{number}={value}"]
-        built = subprocess.run(["makensis", "-V2", *options, *defines, str(EXAMPLES / "nsis" / "fonts-installer.nsi")],
+        built = subprocess.run([self.session.makensis(), "-V2", *options, *defines,
+                                str(EXAMPLES / "nsis" / "fonts-installer.nsi")],
                                stdin=subprocess.DEVNULL, capture_output=True, timeout=120, check=False, env=env)
-        self.assertEqual(built.returncode, 0, f"makensis: {built.stdout.decode()}{built.stderr.decode()}")
+        said = (built.stdout + built.stderr).decode(errors="replace")
+        self.assertEqual(built.returncode, 0, f"makensis: {said}")
         return name
-
-    @staticmethod
-    def runnable_target_options():
-        """makensis options that build the example so that this Wine runs it:
-        64-bit, since this machine's kernel runs no 32-bit x86 program. On
-        Windows the example runs as it is, a 32-bit installer."""
-        return ["-XTarget amd64-unicode"]
-
-    def nsis_for_windows(self):
-        """An NSIS folder as NSIS for Windows ships it: Debian's, without the
-        amd64 stubs and plug-ins."""
-        folder = self.sandbox / "nsis for windows"
-        shutil.copytree(DEBIAN_NSIS, folder, symlinks=True,
-                        ignore=lambda _, names: [name for name in names if "amd64" in name])
-        return folder
 
     def copy_path(self, font):
         """The full path, as Windows names it, of the copy of FONT in the
@@ -113,17 +101,13 @@ class NsisInstallerTest(CallerCase):
 
     def set_registry_value(self, key, name, kind, data):
         """Sets the value NAME under HKCU\\KEY for as long as the case runs."""
-        outcome = self.wine("reg", "query", "HKCU\\" + key, "/v", name)
-        before = None
-        for line in outcome.stdout.decode().splitlines() if outcome.status == 0 else []:
-            fields = line.strip().split("    ", 2)
-            if len(fields) == 3 and fields[0] == name:
-                before = fields[1:]
-        self.assertEqual(self.wine("reg", "add", "HKCU\\" + key, "/v", name, "/t", kind, "/d", data, "/f").status, 0)
+        registry = self.session.registry
+        before = registry.read_value(key, name)
+        registry.write_value(key, name, kind, data)
         if before is None:
-            self.addCleanup(self.wine, "reg", "delete", "HKCU\\" + key, "/v", name, "/f")
+            self.addCleanup(registry.delete_value, key, name)
         else:
-            self.addCleanup(self.wine, "reg", "add", "HKCU\\" + key, "/v", name, "/t", before[0], "/d", before[1], "/f")
+            self.addCleanup(registry.write_value, key, name, *before)
 
     def fonts(self, folder, *names):
         """Fonts of new families in FOLDER, by file name: a .ttc is a
@@ -200,7 +184,7 @@ class NsisInstallerTest(CallerCase):
 
         # The same with the installed copy deleted by hand: nothing to put
         # back, so its value goes too, and no value is left without a file.
-        (self.user_fonts / sans[0].name).unlink()
+        self.discard(self.user_fonts / sans[0].name)
         self.assertLines(self.run_caller(third, "/S"), 2, [], broadcasts=1)
         self.assertNoTrace([sans], None)
 
@@ -214,11 +198,13 @@ class NsisInstallerTest(CallerCase):
         # so one.
         for restart, broadcasts in ((False, 2), (True, 1)):
             with self.subTest(after_a_new_session=restart):
+                if restart:
+                    self.needs(NEW_SESSION)
                 fonts = self.fonts(self.sandbox / f"fonts {restart}", "Example Sans.ttf", "example-set.ttc")
                 installer, name = self.build(self.sandbox / f"fonts {restart}", fonts, f"setup {restart}.exe")
                 self.assertLines(self.run_caller(installer, "/S"), 0, [], broadcasts=2)
                 if restart:
-                    self.session.restart_wine_session()
+                    self.session.restart_session()
                 self.assertLines(self.run_caller(installer, "/S"), 0, [], broadcasts=2 * broadcasts)
                 self.assertInstalled(fonts, name)
                 self.assertEqual(sorted(path.name for path in self.user_fonts.iterdir()),
@@ -228,11 +214,12 @@ class NsisInstallerTest(CallerCase):
                 self.assertNoTrace(fonts, name)
 
     def test_uninstall_in_a_later_session(self):
+        self.needs(NEW_SESSION)
         fonts = self.fonts(self.sandbox / "fonts", "Example Sans.ttf", "example-set.ttc")
         installer, name = self.build(self.sandbox / "fonts", fonts)
         self.assertLines(self.run_caller(installer, "/S"), 0, [], broadcasts=2)
 
-        self.session.restart_wine_session()
+        self.session.restart_session()
         # The fonts are not in the new session's font table: fontctl.exe
         # answers 1 for each, and the uninstaller deletes the copies itself.
         self.assertLines(self.uninstall(name), 0, [], broadcasts=0)
@@ -244,7 +231,7 @@ class NsisInstallerTest(CallerCase):
         self.assertLines(self.run_caller(installer, "/S"), 0, [], broadcasts=2)
         (sans, sans_value), serif = fonts
         # A folder in place of the first copy: it cannot be deleted as a file.
-        (self.user_fonts / sans.name).unlink()
+        self.discard(self.user_fonts / sans.name)
         self.non_font(self.user_fonts / sans.name / "inside.txt")
 
         self.assertLines(self.uninstall(name), 2, [], broadcasts=1)
@@ -261,11 +248,12 @@ class NsisInstallerTest(CallerCase):
         self.assertNoTrace(fonts, name)
 
     def test_refuses_windows_before_10_version_1809(self):
+        self.needs(OTHER_WINDOWS_VERSION)
         fonts = self.fonts(self.sandbox / "fonts", "Example Sans.ttf")
         installer, name = self.build(self.sandbox / "fonts", fonts)
         for version in ("win7", "win81"):
             with self.subTest(version):
-                self.set_registry_value(APP_DEFAULTS_KEY + "\\" + installer.name, "Version", "REG_SZ", version)
+                self.run_as_windows(installer, version)
                 before = self.snapshot(self.user_fonts)
                 self.assertLines(self.run_caller(installer, "/S"), 2, [], broadcasts=0)
                 self.assertNoTrace(fonts, name)
@@ -277,12 +265,15 @@ class NsisInstallerTest(CallerCase):
         local = self.make_folder(self.sandbox / "Локальные данные")
         temp = self.make_folder(self.sandbox / "Временные файлы")
         self.set_registry_value(SHELL_FOLDERS_KEY, "Local AppData", "REG_EXPAND_SZ", self.win(local))
-        for variable in ("TEMP", "TMP"):
-            self.set_registry_value("Environment", variable, "REG_SZ", self.win(temp))
+        # Wine takes TEMP and TMP from the registry, Windows from the
+        # environment the installer inherits.
+        temp_env = {"TEMP": self.win(temp), "TMP": self.win(temp)}
+        for variable, value in temp_env.items():
+            self.set_registry_value("Environment", variable, "REG_SZ", value)
         fonts = self.fonts(self.sandbox / "fonts", "Example Sans.ttf", "Шрифт.ttc")
         installer, name = self.build(self.sandbox / "fonts", fonts)
 
-        self.assertLines(self.run_caller(installer, "/S"), 0, [], broadcasts=2)
+        self.assertLines(self.run_caller(installer, "/S", env=temp_env), 0, [], broadcasts=2)
         for font, value in fonts:
             self.assertSameBytes(local.joinpath(*USER_FONTS[2:], font.name), font)
         install_dir = local / "Programs" / name
@@ -304,7 +295,7 @@ class NsisInstallerTest(CallerCase):
         fonts = self.fonts(self.sandbox / "fonts", "Example Sans.ttf")
         installer = self.sandbox / "setup.exe"
         self.makensis(self.sandbox / "fonts", fonts, installer,
-                      env=dict(os.environ, NSISDIR=str(self.nsis_for_windows())))
+                      env=self.session.nsis_for_windows_env(self.sandbox / "nsis for windows"))
         with pefile.PE(str(installer), fast_load=True) as image:
             self.assertEqual(image.FILE_HEADER.Machine, pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"])
 
@@ -323,12 +314,14 @@ class NsisInstallerTest(CallerCase):
         ]
         for number, (label, failing, restart, broadcasts) in enumerate(cases):
             with self.subTest(label):
+                if restart:
+                    self.needs(NEW_SESSION)
                 folder = self.sandbox / f"1.0 {number}"
                 installed = self.fonts(folder, "Example Sans.ttf", "example-set.ttc", "Example Serif.ttf")
                 first, name = self.build(folder, installed, f"setup 1.0 {number}.exe")
                 self.assertLines(self.run_caller(first, "/S"), 0, [], broadcasts=3)
                 if restart:
-                    self.session.restart_wine_session()
+                    self.session.restart_session()
 
                 upgrade = self.sandbox / f"2.0 {number}"
                 newer = [(path, value) for (path, _), (_, value)
@@ -362,7 +355,7 @@ class NsisInstallerTest(CallerCase):
 
         # Another program took the face over after the install: the
         # uninstaller removes its own copy and leaves the value.
-        self.assertEqual(self.wine("reg", "delete", "HKCU\\" + FONTS_KEY, "/v", serif_value, "/f").status, 0)
+        self.session.registry.delete_value(FONTS_KEY, serif_value)
         self.assertLines(self.run_caller(installer, "/S"), 0, [], broadcasts=2)
         self.set_registry_value(FONTS_KEY, serif_value, "REG_SZ", others)
         self.assertLines(self.uninstall(name), 0, [], broadcasts=2)

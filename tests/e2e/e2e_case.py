@@ -1,15 +1,16 @@
 """The base of every end-to-end case: a sandbox folder of its own, test
-files, running fontctl.exe, and the checks that every case makes."""
+files, running fontctl.exe, and the checks that every case makes. The same
+cases run under Wine and on Windows: what differs is asked of the session."""
 import hashlib
 import os
 import re
-import stat
 import tempfile
 import unittest
 from pathlib import Path, PureWindowsPath
 
 import font_files
-from wine_prefix import CODE_PAGES, SINGLE_BYTE, windows_path
+from code_pages import SINGLE_BYTE
+from e2e_session import ORDINARY_USER
 
 
 class E2ECase(unittest.TestCase):
@@ -17,6 +18,7 @@ class E2ECase(unittest.TestCase):
 
     def setUp(self):
         self.sandbox = Path(tempfile.mkdtemp(prefix=self._testMethodName + "-", dir=self.session.cases_dir))
+        self._drive_root = None
 
     # Files and folders -----------------------------------------------------
 
@@ -51,14 +53,29 @@ class E2ECase(unittest.TestCase):
     def non_font(cls, path):
         return cls._written(path, font_files.write_non_font)
 
-    @staticmethod
-    def win(path):
-        return windows_path(path)
+    def win(self, path):
+        """The path as the programs under test name it."""
+        return self.session.windows_path(path)
 
-    @staticmethod
-    def raw(path, locale=SINGLE_BYTE):
+    def raw(self, path, locale=SINGLE_BYTE):
         """The bytes of the path's Windows form in the locale's code page."""
-        return windows_path(path).encode(CODE_PAGES[locale])
+        return self.win(path).encode(self.session.code_page(locale))
+
+    def discard(self, path):
+        """Deletes a copy that may be in the font table: Windows holds a
+        loaded font's file open."""
+        self.session.discard_font_file(path)
+
+    # What differs between the platforms -----------------------------------
+
+    def needs(self, need):
+        """Skips the case, or the sub-case, with the reason printed, when the
+        platform lacks what it needs (a constant of e2e_session)."""
+        self.session.skip_unless(need)
+
+    def answer(self, wine, windows):
+        """Of a case's two answers, the one of the platform it runs on."""
+        return {"wine": wine, "windows": windows}[self.session.platform]
 
     def short_path(self, path):
         """The path in its 8.3 short form, as GetShortPathNameW gives it, or
@@ -73,10 +90,14 @@ class E2ECase(unittest.TestCase):
         return PureWindowsPath(short).name if short else None
 
     def drive_c(self):
-        """The root of drive C:, for cases about the root of the current drive
-        (under Wine the prefix's drive_c: the sandbox is on Wine's drive Z:,
-        whose root is the machine's own)."""
-        return Path(self.session.prefix.path, "drive_c")
+        """The root of a drive that the case may write at, for cases about
+        the root of the current drive: under Wine the prefix's drive C: (the
+        sandbox is on Wine's drive Z:, whose root is the machine's own); on
+        Windows a drive of the case's own whose root is a sandbox folder."""
+        if self._drive_root is None:
+            self._drive_root, remove = self.session.spare_drive_root(self.new_dir("drive root"))
+            self.addCleanup(remove)
+        return self._drive_root
 
     # Permissions, which hold for an ordinary user only ---------------------
 
@@ -84,6 +105,7 @@ class E2ECase(unittest.TestCase):
         """A new empty folder that the ordinary user owns; the files made in
         it (by root) can be read there, and the entries of the folder
         created and deleted."""
+        self.needs(ORDINARY_USER)
         user = self.session.ordinary_user()
         folder = self._new_folder(label, user.files)
         user.own(folder)
@@ -91,15 +113,12 @@ class E2ECase(unittest.TestCase):
 
     def deny_listing(self, folder):
         """Takes from the ordinary user the right to list the folder, and
-        leaves those to open, create and delete its entries by name (under
-        Wine: a folder the user owns, without the owner's read bit)."""
-        self.session.ordinary_user().own(folder)
-        os.chmod(folder, stat.S_IWUSR | stat.S_IXUSR | stat.S_IXGRP | stat.S_IXOTH)
+        leaves those to open, create and delete its entries by name."""
+        self.session.ordinary_user().deny_listing(folder)
 
     def allow_listing(self, folder):
         """Gives the ordinary user every right to the folder."""
-        self.session.ordinary_user().own(folder)
-        os.chmod(folder, stat.S_IRWXU | stat.S_IRGRP | stat.S_IXGRP | stat.S_IROTH | stat.S_IXOTH)
+        self.session.ordinary_user().allow_listing(folder)
 
     # Running fontctl.exe ---------------------------------------------------
 
@@ -107,12 +126,14 @@ class E2ECase(unittest.TestCase):
         return self.session.fontctl_utf8_exe if utf8 else self.session.fontctl_exe
 
     def fontctl(self, *args, cwd=None, locale=SINGLE_BYTE, utf8=False, **options):
-        """Runs `wine fontctl.exe ARGS`, or fontctl-utf8.exe; Path arguments
+        """Runs `fontctl.exe ARGS`, or fontctl-utf8.exe; Path arguments
         become Windows paths."""
-        return self.wine(self.program(utf8), *args, cwd=cwd, locale=locale, **options)
+        return self.run_program(self.program(utf8), *args, cwd=cwd, locale=locale, **options)
 
-    def wine(self, program, *args, cwd=None, locale=SINGLE_BYTE, **options):
-        """Runs `wine PROGRAM ARGS`; Path arguments become Windows paths."""
+    def run_program(self, program, *args, cwd=None, locale=SINGLE_BYTE, **options):
+        """Runs `PROGRAM ARGS` (a path, or a name such as "cmd" that Windows
+        looks for); Path arguments become Windows paths."""
+        self.session.code_page(locale)
         return self.session.runner.run(program, self._windows_args(args), cwd or self.sandbox, locale, **options)
 
     def _windows_args(self, args):
@@ -120,14 +141,18 @@ class E2ECase(unittest.TestCase):
 
     def fontctl_as_ordinary_user(self, *args, utf8=False):
         """Runs fontctl.exe, or fontctl-utf8.exe, as fontctl() does but as an
-        ordinary user, in a Wine session of that user's own: for the cases
-        about permissions, which root, the suite's user, ignores."""
+        ordinary user, in a session of that user's own: for the cases about
+        permissions, which root, the suite's user under Wine, ignores."""
         user = self.session.ordinary_user()
         return user.runner.run(self.program(utf8), self._windows_args(args), user.files)
+
+    # The name of run_program from when the cases ran under Wine alone.
+    wine = run_program
 
     def launch(self, command_line, cwd=None, locale=SINGLE_BYTE, stdout="inherit", utf8=False):
         """Runs fontctl.exe, or fontctl-utf8.exe, with this exact command line:
         bytes in the locale's code page, or a str of Unicode characters."""
+        self.session.code_page(locale)
         return self.session.runner.launch(self.program(utf8), command_line, cwd or self.sandbox, locale, stdout)
 
     # Checks ----------------------------------------------------------------

@@ -1,19 +1,24 @@
-"""What one run of the suite sets up once and always takes down: a work
-folder, an X server, a Wine prefix with a warm server and the Japanese
-locale."""
+"""What one run of the suite sets up once and always takes down, whatever the
+platform: a work folder, the programs under test and their helpers, and a
+runner that starts them. The platform itself (a Wine prefix under Xvfb, or
+the Windows the suite runs on) is a subclass: wine_session.WineSession or
+windows_session.WindowsSession. The cases reach the platform only through
+the methods below."""
 import os
-import shutil
-import stat
 import tempfile
+import unittest
 
-from fontctl_runner import FontctlRunner
-from japanese_locale import build_japanese_locale
-from ordinary_user import OrdinaryUser
-from wine_prefix import WinePrefix
-from x_server import XServer
+# What a case may need that a platform may lack: lacks() names the reason.
+NEW_SESSION = "a new session within the run"
+CODE_PAGE_PER_RUN = "another ANSI code page for one run"
+FULL_DEVICE = "a device that is always full"
+OTHER_WINDOWS_VERSION = "a program run as on another Windows version"
+ORDINARY_USER = "programs run as an ordinary user, whose rights the cases take away"
 
 
 class E2ESession:
+    platform = None  # "wine" or "windows": which of a case's answers holds
+
     def __init__(self, build_dir, program="fontctl.exe"):
         build_dir = os.path.abspath(build_dir)
         # The program that the cases run as fontctl.exe.
@@ -23,14 +28,16 @@ class E2ESession:
         self.work = None
         self.cases_dir = None
         self.runner = None
-        self.prefix = None
-        self._x_server = None
-        self._locale_dir = None
-        self._ordinary_user = None
+        self.registry = None  # read_value, write_value, delete_value under HKEY_CURRENT_USER
 
     def __enter__(self):
         try:
-            self._start()
+            self.work = os.path.realpath(tempfile.mkdtemp(prefix="fontctl-e2e-"))
+            self.cases_dir = os.path.join(self.work, "cases")
+            scratch = os.path.join(self.work, "scratch")
+            os.makedirs(self.cases_dir)
+            os.makedirs(scratch)
+            self._start(scratch)
         except BaseException:
             self.__exit__(None, None, None)
             raise
@@ -38,13 +45,7 @@ class E2ESession:
 
     def __exit__(self, *exc_info):
         # Each step runs even when an earlier one failed.
-        steps = [
-            self.prefix and self.prefix.stop,
-            self._ordinary_user and self._ordinary_user.stop,
-            self._x_server and self._x_server.stop,
-            self.work and (lambda: _remove_tree(self.work)),
-        ]
-        for step in steps:
+        for step in self._teardown_steps():
             if step:
                 try:
                     step()
@@ -52,45 +53,132 @@ class E2ESession:
                     print(f"teardown: {error}")
         return False
 
-    def _start(self):
-        self.work = tempfile.mkdtemp(prefix="fontctl-e2e-")
-        self.cases_dir = os.path.join(self.work, "cases")
-        scratch = os.path.join(self.work, "scratch")
-        os.makedirs(self.cases_dir)
-        os.makedirs(scratch)
-        self._locale_dir = os.path.join(self.work, "locales")
-        build_japanese_locale(self._locale_dir)
-        self._x_server = XServer(os.path.join(self.work, "xvfb.log"))
-        self.prefix = WinePrefix(os.path.join(self.work, "prefix"), self._x_server.display, self._locale_dir)
-        self.prefix.create(os.path.join(self.work, "wine.log"))
-        self.runner = FontctlRunner(self.prefix, self.helper("e2e_launcher.exe"), scratch)
-
-    def restart_wine_session(self):
-        """Ends every Wine process of the prefix and its server, as at the
-        end of a Windows session, and starts a warm server again: what one
-        run left in memory is gone, what it left in the prefix stays."""
-        self.prefix.stop()
-        self.prefix.warm(os.path.join(self.work, "wine.log"))
-
-    def ordinary_user(self):
-        """The OrdinaryUser of this run, with its Wine prefix and server
-        started on first use."""
-        if self._ordinary_user is None:
-            self._ordinary_user = OrdinaryUser(self.work, self._x_server.display, self._locale_dir,
-                                               self.helper("e2e_launcher.exe"))
-        return self._ordinary_user
-
     def helper(self, name):
         """A helper program of the suite, by its file name."""
         return os.path.join(self._helpers_dir, name)
 
+    def lacks(self, need):
+        """Why this platform cannot give what a case needs (one of the
+        constants above), or None when it can."""
+        return self._lacking.get(need)
 
-def _remove_tree(path):
-    # Cases make files and folders read-only; removal needs them writable.
-    def make_writable_and_retry(function, failed_path, _):
-        os.chmod(os.path.dirname(failed_path), stat.S_IRWXU)
-        if os.path.lexists(failed_path) and not os.path.islink(failed_path):
-            os.chmod(failed_path, stat.S_IRWXU)
-        function(failed_path)
+    def skip_unless(self, need):
+        """Skips the case, or the sub-case, with the reason printed, when the
+        platform cannot give what it needs."""
+        reason = self.lacks(need)
+        if reason is not None:
+            raise unittest.SkipTest(f"needs {need}: {reason}")
 
-    shutil.rmtree(path, onerror=make_writable_and_retry)
+    def restart_wine_session(self):
+        """The name the cases knew first for restart_session()."""
+        self.restart_session()
+
+    def code_page(self, locale):
+        """The codec of the ANSI code page that a run in the locale has; skips
+        the case when the platform cannot run in it."""
+        codec = self._code_pages().get(locale)
+        if codec is None:
+            raise unittest.SkipTest(f"needs {CODE_PAGE_PER_RUN} ({locale}): {self.lacks(CODE_PAGE_PER_RUN)}")
+        return codec
+
+    # What each platform says: -------------------------------------------
+
+    _lacking = {}
+
+    def _start(self, scratch):
+        """Starts the platform and sets runner and registry."""
+        raise NotImplementedError
+
+    def _teardown_steps(self):
+        raise NotImplementedError
+
+    def _code_pages(self):
+        """{locale: codec} of the locales a run can have."""
+        raise NotImplementedError
+
+    def windows_path(self, path):
+        """The path as Windows programs on the platform name it."""
+        raise NotImplementedError
+
+    def restart_session(self):
+        """Ends the session, as at sign-out, and starts a new one: what the
+        font table held is gone, what is on disk stays."""
+        raise NotImplementedError
+
+    def discard_font_file(self, path):
+        """Deletes a file, taking it out of the font table first where the
+        platform holds a loaded font's file open."""
+        raise NotImplementedError
+
+    def cmd_exe(self):
+        """The path of the platform's cmd.exe."""
+        raise NotImplementedError
+
+    def makensis(self):
+        """The command that builds an NSIS installer."""
+        raise NotImplementedError
+
+    def profile(self):
+        """The current user's profile folder, as a path of this machine."""
+        raise NotImplementedError
+
+    def profile_windows_path(self, *parts):
+        """A path under the user profile as Windows names it."""
+        raise NotImplementedError
+
+    def program_search_env(self, folder):
+        """The variables that put FOLDER first where a program run by name
+        is looked for."""
+        raise NotImplementedError
+
+    def fresh_local_app_data(self, folder):
+        """A LOCALAPPDATA folder without a font folder in it: (its path, the
+        variables a run needs to use it). FOLDER is the case's own, for a
+        platform that can point LOCALAPPDATA at it."""
+        raise NotImplementedError
+
+    def new_drive(self, folder):
+        """A drive letter whose root is FOLDER: (the drive, a function that
+        removes it again)."""
+        raise NotImplementedError
+
+    def spare_drive_root(self, folder):
+        """The root of a drive that a case may write at, as a path of this
+        machine: (the root, a function that gives the drive up again).
+        FOLDER is the case's own, for a platform that can make it a drive."""
+        raise NotImplementedError
+
+    def ordinary_user(self):
+        """Programs run as an ordinary user (ordinary_user.OrdinaryUser)."""
+        raise NotImplementedError
+
+    def link_folder(self, link, folder):
+        """Makes LINK a link to the folder FOLDER that Windows programs
+        follow."""
+        raise NotImplementedError
+
+    def other_drive_path(self, folder):
+        """The name of a folder of drive C: under another drive that reaches
+        it."""
+        raise NotImplementedError
+
+    def temp_folder(self):
+        """The folder that TEMP names for the programs the cases run."""
+        raise NotImplementedError
+
+    def nsis_runnable_options(self):
+        """makensis options that build the NSIS example so that the platform
+        runs it."""
+        raise NotImplementedError
+
+    def nsis_for_windows_env(self, folder):
+        """The environment in which makensis builds as NSIS for Windows does,
+        with x86 stubs and plug-ins alone (None: makensis's own); FOLDER is
+        the case's, for a copy of NSIS."""
+        raise NotImplementedError
+
+    def windows_version_setting(self, program_name, version):
+        """(key, name, kind, data) of the registry value under HKCU that makes
+        the program of that file name run as on VERSION ("win10", "win7"...),
+        or None when it runs so anyway; skips when the platform cannot."""
+        raise NotImplementedError

@@ -37,9 +37,9 @@ def _build_face(family, style):
     return builder.font
 
 
-def write_truetype(path):
+def write_truetype(path, kind="TrueType"):
     """A TrueType font with one face of a new family; returns the family."""
-    family = unique_family("TrueType")
+    family = unique_family(kind)
     _build_face(family, "Regular").save(path)
     return family
 

@@ -1,6 +1,6 @@
-"""Runs fontctl.exe and other Windows programs under Wine and gathers what a
-caller and the system see: standard output, exit status and the font-change
-broadcasts.
+"""Runs fontctl.exe and other Windows programs, under Wine or on Windows, and
+gathers what a caller and the system see: standard output, exit status and
+the font-change broadcasts.
 
 Every program starts through the launcher (helpers/e2e_launcher.c), which
 owns a hidden top-level window, starts the program, waits for it to end and
@@ -12,8 +12,7 @@ import itertools
 import os
 import re
 
-import wine_start
-from wine_prefix import SINGLE_BYTE, windows_path
+from code_pages import SINGLE_BYTE
 
 
 @dataclasses.dataclass(frozen=True)
@@ -45,22 +44,28 @@ def read_report(text, stderr=b""):
 
 
 class FontctlRunner:
-    def __init__(self, prefix, launcher_exe, scratch_dir, timeout=60):
-        self._prefix = prefix
+    """Starts programs through the launcher on a host: a WinePrefix, or the
+    Windows the suite runs on. A host gives the environment of a run in a
+    locale (env), the Windows form of a path (windows_path), and starts a
+    Windows command to its end (start), returning its status and standard
+    error."""
+
+    def __init__(self, host, launcher_exe, scratch_dir, timeout=60):
+        self._host = host
         self._launcher = launcher_exe
         self._scratch = scratch_dir
         self._timeout = timeout
         self._serial = itertools.count(1)
 
     def run(self, program, args, cwd, locale=SINGLE_BYTE, stdout=None, env=None):
-        """`wine PROGRAM ARGS`: Wine quotes each argument into the command
-        line, in the ANSI code page of the locale, and the launcher hands the
+        """PROGRAM ARGS: the host quotes each argument into the command line
+        (Wine in the ANSI code page of the locale), and the launcher hands the
         program that same line. stdout, when given, is the file or descriptor
         to write to instead of one we read back. env holds variables to set
-        besides the prefix's. A failure of Wine's own to start a program
-        raises wine_start.WineStartError."""
+        besides the host's. A failure of Wine's own to start a program raises
+        wine_start.WineStartError."""
         if os.path.isabs(program):
-            program = windows_path(program)
+            program = self._host.windows_path(program)
         return self._run([program, *args], {}, cwd, locale, stdout, env)
 
     def launch(self, program, command_line, cwd, locale=SINGLE_BYTE, stdout="inherit"):
@@ -72,13 +77,13 @@ class FontctlRunner:
         unicode = isinstance(command_line, str)
         with open(line_file, "wb") as file:
             file.write(command_line.encode() if unicode else command_line)
-        launcher_env = {"E2E_COMMAND_LINE": windows_path(line_file)}
+        launcher_env = {"E2E_COMMAND_LINE": self._host.windows_path(line_file)}
         if unicode:
             launcher_env["E2E_COMMAND_LINE_UTF8"] = "1"
         if stdout == "none":
             launcher_env["E2E_STDOUT"] = "none"
         try:
-            return self._run([windows_path(program)], launcher_env, cwd, locale, None)
+            return self._run([self._host.windows_path(program)], launcher_env, cwd, locale, None)
         finally:
             os.remove(line_file)
 
@@ -87,12 +92,12 @@ class FontctlRunner:
         # process that inherited it, we only wait for the one we started.
         stdout_path = self._scratch_file("stdout")
         report_path = self._scratch_file("report")
-        env = {**self._prefix.env(locale), **(env or {}), **launcher_env, "E2E_REPORT": windows_path(report_path)}
+        env = {**self._host.env(locale), **(env or {}), **launcher_env,
+               "E2E_REPORT": self._host.windows_path(report_path)}
         try:
             with open(stdout_path, "wb") as own_stdout:
-                finished = wine_start.run(self._prefix.command(["wine", self._launcher, *arguments]), env=env,
-                                          cwd=cwd, stdout=own_stdout if stdout is None else stdout,
-                                          timeout=self._timeout)
+                finished = self._host.start([self._launcher, *arguments], env=env, cwd=cwd,
+                                            stdout=own_stdout if stdout is None else stdout, timeout=self._timeout)
             with open(stdout_path, "rb") as file:
                 written = file.read()
             try:

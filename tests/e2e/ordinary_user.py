@@ -5,6 +5,7 @@ on first use, since Wine runs only in a prefix that its user owns, and a
 folder of its own that the cases put their files in."""
 import os
 import pwd
+import stat
 
 from fontctl_runner import FontctlRunner
 from wine_prefix import WinePrefix
@@ -46,6 +47,16 @@ class OrdinaryUser:
     def own(self, path):
         """Makes the user the owner of the file or folder."""
         os.chown(path, self._user.pw_uid, self._user.pw_gid)
+
+    def deny_listing(self, folder):
+        """A folder the user owns, without the owner's read bit: its entries
+        can be opened, created and deleted by name, not listed."""
+        self.own(folder)
+        os.chmod(folder, stat.S_IWUSR | stat.S_IXUSR | stat.S_IXGRP | stat.S_IXOTH)
+
+    def allow_listing(self, folder):
+        self.own(folder)
+        os.chmod(folder, stat.S_IRWXU | stat.S_IRGRP | stat.S_IXGRP | stat.S_IROTH | stat.S_IXOTH)
 
     def stop(self):
         self.prefix.stop()

@@ -1,16 +1,21 @@
 #!/usr/bin/python3
-"""Runs the end-to-end tests of fontctl.exe under Wine, in one throwaway Wine
-prefix and X server that are taken down again whatever happens.
+"""Runs the end-to-end tests of fontctl.exe: under Wine, in one throwaway
+Wine prefix and X server that are taken down again whatever happens, or on
+Windows itself, natively.
 
 Usage: run_e2e.py BUILD_DIR [-k PATTERN]... [--program NAME] [--cases GLOB]
+                  [--platform wine|windows]
 
 BUILD_DIR is the Windows build folder: fontctl.exe, fontctl-utf8.exe, and the
 helper programs in tests/e2e/helpers/ below it. --program runs every case
 with another program of that folder in fontctl.exe's place. --cases picks the
 files of cases to run: by default test_*.py, the cases of fontctl.exe itself;
-callers_*.py holds those of the example callers in examples/.
+callers_*.py holds those of the example callers in examples/. --platform
+picks where the programs run: by default Windows on Windows, Wine elsewhere.
+A case that needs what the platform lacks is skipped, with the reason.
 
-Needs Debian's python3 (with python3-fonttools), wine, xvfb and locales.
+Under Wine: needs Debian's python3 (with python3-fonttools), wine, xvfb and
+locales. On Windows: Python with fontTools, and NSIS for the callers' cases.
 """
 import argparse
 import os
@@ -24,10 +29,26 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [HERE, os.path.join(HERE, "..", "..", "scripts")]
 
 from e2e_case import E2ECase  # noqa: E402
-from e2e_session import E2ESession  # noqa: E402
 
 # Well under the ctest time-out, so that teardown still runs on a hang.
 RUN_DEADLINE_SECONDS = 780
+PLATFORMS = ("wine", "windows")
+
+
+def default_platform(os_name=os.name):
+    return "windows" if os_name == "nt" else "wine"
+
+
+def new_session(platform, build_dir, program):
+    """The session of the platform; each module is loaded only where it is
+    used."""
+    if platform == "windows":
+        from windows_session import WindowsSession  # noqa: PLC0415
+
+        return WindowsSession(build_dir, program)
+    from wine_session import WineSession  # noqa: PLC0415
+
+    return WineSession(build_dir, program)
 
 
 def _interrupt(signal_number, _frame):
@@ -36,23 +57,36 @@ def _interrupt(signal_number, _frame):
     raise KeyboardInterrupt(f"stopped by signal {signal_number}")
 
 
-def main():
+def parse_arguments(argv):
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("build_dir")
     parser.add_argument("-k", dest="patterns", action="append", help="only tests whose name holds this text")
     parser.add_argument("--program", default="fontctl.exe", help="the program to run as fontctl.exe")
     parser.add_argument("--cases", default="test_*.py", help="the files of cases to run (default test_*.py)")
-    args = parser.parse_args()
+    parser.add_argument("--platform", choices=PLATFORMS, default=default_platform(),
+                        help="where the programs run (default: %(default)s, by this system)")
+    args = parser.parse_args(argv)
+    if args.platform == "windows" and os.name != "nt":
+        parser.error("--platform windows runs the programs natively: it needs Windows")
+    return args
 
-    for signal_number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP, signal.SIGALRM):
-        signal.signal(signal_number, _interrupt)
-    signal.alarm(RUN_DEADLINE_SECONDS)
+
+def main(argv=None):
+    args = parse_arguments(argv)
+    # Windows has neither SIGHUP nor alarm(): there the CI job's time-out
+    # stands in for the deadline.
+    for name in ("SIGTERM", "SIGINT", "SIGHUP", "SIGALRM"):
+        if hasattr(signal, name):
+            signal.signal(getattr(signal, name), _interrupt)
+    if hasattr(signal, "alarm"):
+        signal.alarm(RUN_DEADLINE_SECONDS)
 
     loader = unittest.TestLoader()
     if args.patterns:
         loader.testNamePatterns = [f"*{pattern}*" for pattern in args.patterns]
     suite = loader.discover(HERE, pattern=args.cases)
-    with E2ESession(args.build_dir, args.program) as session:
+    print(f"platform: {args.platform}", flush=True)
+    with new_session(args.platform, args.build_dir, args.program) as session:
         E2ECase.session = session
         result = unittest.TextTestRunner(verbosity=2, stream=sys.stdout).run(suite)
     return 0 if result.wasSuccessful() else 1

@@ -56,7 +56,7 @@ class CommandLineSplittingTest(E2ECase):
                     self.assertOutcome(outcome, stdout, broadcasts)
                     if copy:
                         self.assertTrue(copy.is_file(), f"{copy} is missing")
-                        copy.unlink()
+                        self.discard(copy)
                     self.assertUnchanged(before, self.case)
 
     def test_double_byte_character_before_a_quote(self):
@@ -70,7 +70,7 @@ class CommandLineSplittingTest(E2ECase):
                 outcome = self.launch(b"fontctl.exe 1 " + font + b" " + folder_argument, locale=JAPANESE)
                 self.assertOutcome(outcome, b"0", broadcasts=1)
                 self.assertSameBytes(folder / "font.ttf", self.plain_font)
-                (folder / "font.ttf").unlink()
+                self.discard(folder / "font.ttf")
 
     def test_program_name_only_or_nothing_at_all(self):
         for line in (b"", b"fontctl.exe", b'"fontctl.exe"', b"fontctl.exe   \t ", b'"unclosed 1 10'):

@@ -26,14 +26,15 @@ class DestinationPathTest(E2ECase):
                     self.assertOutcome(self.fontctl("1", font, target, locale=locale), b"0", broadcasts=1)
                     self.assertSameBytes(copy, font)
                     self.assertUnchanged(before, case, except_for=[copy])
-                    copy.unlink()
+                    self.discard(copy)
 
     def test_folder_of_the_current_drives_root(self):
         # "\\" is the root of the current drive: the copy is \font.ttf there,
         # never \\font.ttf, which names a host on the network. The case runs in
-        # a folder on drive C:, not on Wine's drive Z:, whose root is the
-        # machine's own. ("/" is the same on Windows; Wine reads a path that
-        # starts with "/" as a Unix path.)
+        # a folder of a drive whose root it may write at (under Wine drive C:,
+        # not drive Z:, whose root is the machine's own; on Windows a drive of
+        # its own). ("/" is the same on Windows; Wine reads a path that starts
+        # with "/" as a Unix path.)
         font = self.truetype(self.new_dir() / f"fontctl-e2e-{os.getpid()}.ttf")
         current = self.make_folder(self.drive_c() / f"fontctl-e2e-{os.getpid()}")
         self.addCleanup(shutil.rmtree, current)
@@ -92,22 +93,23 @@ class DestinationPathTest(E2ECase):
                 self.assertOutcome(self.fontctl("1", source, target), b"0", broadcasts=1)
                 self.assertSameBytes(copy, font)
                 self.assertUnchanged(before, case, except_for=[copy])
-                copy.unlink()
+                self.discard(copy)
 
     def test_drive_relative_source(self):
-        # Z:font.ttf is font.ttf in the current folder of drive Z:, which is
-        # the current folder here. The copy is named font.ttf, not Z:font.ttf.
+        # D:font.ttf is font.ttf in the current folder of drive D:, which is
+        # the current folder here. The copy is named font.ttf, not D:font.ttf.
         case = self.new_dir()
         font = self.truetype(case / "src" / "font.ttf")
         folder = self.make_folder(case / "target")
         copy = folder / "font.ttf"
-        for given in ("Z:font.ttf", "z:font.ttf", "Z:..\\src/font.ttf"):
+        drive = self.win(case)[:2]
+        for given in (f"{drive}font.ttf", f"{drive.lower()}font.ttf", f"{drive}..\\src/font.ttf"):
             with self.subTest(given):
                 before = self.snapshot(case)
                 self.assertOutcome(self.fontctl("1", given, folder, cwd=case / "src"), b"0", broadcasts=1)
                 self.assertSameBytes(copy, font)
                 self.assertUnchanged(before, case, except_for=[copy])
-                copy.unlink()
+                self.discard(copy)
 
     def test_source_ending_in_a_backslash(self):
         # The file name is empty; copying a folder onto the folder path fails.

@@ -4,6 +4,7 @@ under a single-byte and a double-byte code page, a lead byte at the end of an
 argument, paths of backslashes only. Each must end in its defined code with
 exit status 0, touching no file that the command does not name."""
 import os
+from pathlib import Path
 
 from e2e_case import E2ECase
 from wine_prefix import JAPANESE, SINGLE_BYTE
@@ -28,29 +29,32 @@ class HostileInputTest(E2ECase):
         super().setUp()
         self.font = self.truetype(self.sandbox / "fonts" / "font.ttf")
         self.folder = self.make_folder(self.sandbox / "folder")
+        # The root of the drive the cases run on, which `\` names.
+        self.root = Path(self.sandbox.anchor)
 
     def assertRun(self, command_line, stdout, broadcasts, may_change=(), locale=SINGLE_BYTE):
         """Runs the exact command line and checks its outcome, and that nothing
         changed under the sandbox (but the paths named) nor at the root of the
         drive, which `\\` names."""
         before = self.snapshot(self.sandbox)
-        root_before = sorted(os.listdir("/"))
+        root_before = sorted(os.listdir(self.root))
         outcome = self.launch(command_line, locale=locale)
         self.assertOutcome(outcome, stdout, broadcasts)
         self.assertUnchanged(before, self.sandbox, except_for=may_change)
-        self.assertEqual(sorted(os.listdir("/")), root_before, "entries at the root changed")
+        self.assertEqual(sorted(os.listdir(self.root)), root_before, "entries at the root changed")
         for path in may_change:
             if path.exists():
-                path.unlink()
+                self.discard(path)
 
     def wide(self):
-        """Whether fontctl-utf8.exe runs as fontctl.exe: its wide functions
-        reach paths beyond MAX_PATH under Wine (on Windows only with the
-        \\\\?\\ prefix)."""
-        return self.session.fontctl_exe == self.session.fontctl_utf8_exe
+        """Whether the program reaches paths beyond MAX_PATH: fontctl-utf8.exe
+        under Wine, whose wide functions do. Windows' wide functions reach
+        them only with the \\\\?\\ prefix (or longPathAware in the
+        manifest, which it does not have), and answer as the narrow ones."""
+        return self.answer(wine=self.session.fontctl_exe == self.session.fontctl_utf8_exe, windows=False)
 
     def test_command_line_at_the_length_limit(self):
-        font, folder = self.raw(self.font), self.raw(self.folder)
+        font, folder, root = self.raw(self.font), self.raw(self.folder), self.raw(self.root)
         # The narrow search cannot take a path that long, so whether anything
         # is there is unknown: nothing is done (1). Wine's wide search takes
         # it, and finds nothing there (0, broadcast).
@@ -65,9 +69,9 @@ class HostileInputTest(E2ECase):
             ("refresh after white space", padded(b"fontctl.exe", b" ", b"10"), b"0", 1, []),
             ("refresh after leading zeros", padded(b"fontctl.exe ", b"0", b"10"), b"0", 1, []),
             ("a clamped number", padded(b"fontctl.exe 1", b"9", b" " + font + b" " + folder), b"", 0, []),
-            ("a long missing source", padded(b"fontctl.exe 1 Z:\\", b"y", b" " + folder), b"1", 0, []),
+            ("a long missing source", padded(b"fontctl.exe 1 " + root, b"y", b" " + folder), b"1", 0, []),
             ("a long missing folder", padded(b"fontctl.exe 1 " + font + b" " + folder + b"\\", b"y"), b"2", 0, []),
-            ("a long removal path", padded(b"fontctl.exe 2 Z:\\", b"y"), *long_removal, []),
+            ("a long removal path", padded(b"fontctl.exe 2 " + root, b"y"), *long_removal, []),
             ("many ignored arguments", padded(b"fontctl.exe 1 " + font + b" " + folder, b" a"), b"0", 1,
              [self.folder / "font.ttf"]),
             ("quotes only", padded(b"fontctl.exe 1 ", b'"'), b"1", 0, []),
@@ -79,7 +83,7 @@ class HostileInputTest(E2ECase):
                 self.assertRun(line, stdout, broadcasts, may_change)
         with self.subTest("double-byte characters under code page 932"):
             # The limit counts characters: these take two bytes each.
-            head = "fontctl.exe 2 Z:\\"
+            head = "fontctl.exe 2 " + self.win(self.root)
             line = (head + "表" * (LONGEST_COMMAND_LINE - len(head))).encode("cp932")
             self.assertEqual(len(line.decode("cp932")), LONGEST_COMMAND_LINE)
             self.assertRun(line, *long_removal, locale=JAPANESE)
@@ -88,8 +92,8 @@ class HostileInputTest(E2ECase):
         # The narrow existence test and search of fontctl.exe take at most
         # MAX_PATH (260) characters: at a longer path nothing exists for the
         # one, and the other cannot look. The wide functions of
-        # fontctl-utf8.exe reach such paths under Wine (on Windows only with
-        # the \\?\ prefix): there each path is found.
+        # fontctl-utf8.exe reach such paths under Wine: there each path is
+        # found.
         for component_length in (100, 250):
             deep = self.sandbox.joinpath(*[c * component_length for c in "dlmn"])
             with self.subTest(length=len(self.win(deep))):
@@ -154,10 +158,10 @@ class HostileInputTest(E2ECase):
                 self.assertFalse(copy.exists())
 
     def test_every_high_byte_in_a_missing_path(self):
-        missing = self.raw(self.sandbox) + b"\\" + ALL_HIGH_BYTES
         for locale in (SINGLE_BYTE, JAPANESE):
-            folder = self.raw(self.folder, locale)
             with self.subTest(locale=locale):
+                missing = self.raw(self.sandbox, locale) + b"\\" + ALL_HIGH_BYTES
+                folder = self.raw(self.folder, locale)
                 self.assertRun(b"fontctl.exe 1 " + missing + b" " + folder, b"1", 0, locale=locale)
                 self.assertRun(b"fontctl.exe 1 " + self.raw(self.font) + b" " + missing, b"2", 0, locale=locale)
                 self.assertRun(b"fontctl.exe 2 " + missing, b"0", 1, locale=locale)

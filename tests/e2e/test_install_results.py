@@ -1,5 +1,8 @@
 """Each installation result code from a real situation, with what it leaves
 in the file system and whether it broadcast."""
+import os
+import stat
+
 from e2e_case import E2ECase
 
 
@@ -23,14 +26,64 @@ class InstallSuccessTest(E2ECase):
                 self.assertOutcome(self.fontctl("2", copy), b"0", broadcasts=1)
                 self.assertFalse(copy.exists())
 
-    def test_file_of_that_name_is_overwritten(self):
+    def test_file_of_that_name_in_the_folder(self):
+        # Windows holds the file of a loaded font open, and CopyFile does not
+        # replace a read-only or a hidden file: each answers 3 and the file
+        # stays. Wine replaces all of them; a read-only one only as root,
+        # since it keeps the attribute in the Unix permissions.
+        def older_file(copy):
+            copy.write_bytes(b"an older file of the same name\n" * 100)
+
+        def loaded_font(copy):
+            self.assertOutcome(self.fontctl("1", self.truetype(self.new_dir("older") / copy.name), copy.parent),
+                               b"0", broadcasts=1)
+
+        def read_only(copy):
+            older_file(copy)
+            copy.chmod(stat.S_IRUSR | stat.S_IRGRP | stat.S_IROTH)
+
+        def hidden(copy):
+            older_file(copy)
+            self.assertEqual(self.run_program("attrib", "+h", copy).status, 0)
+
+        root = os.name == "posix" and os.geteuid() == 0
+        cases = [
+            # what is there, how it is made, the answer under Wine and on Windows
+            ("an older file", older_file, b"0", b"0"),
+            ("the file of a loaded font", loaded_font, b"0", b"3"),
+            ("a read-only file", read_only, b"0" if root else b"3", b"3"),
+            ("a hidden file", hidden, b"0", b"3"),
+        ]
+        for name, make, wine, windows in cases:
+            with self.subTest(name):
+                case = self.new_dir(name)
+                font = self.truetype(case / "source" / "font.ttf")
+                folder = self.make_folder(case / "folder")
+                copy = folder / font.name
+                make(copy)
+                before = self.snapshot(case)
+
+                code = self.answer(wine=wine, windows=windows)
+                self.assertOutcome(self.fontctl("1", font, folder), code, broadcasts=int(code == b"0"))
+                if code == b"0":
+                    self.assertSameBytes(copy, font)
+                    self.assertUnchanged(before, case, except_for=[copy])
+                else:
+                    self.assertUnchanged(before, case)
+
+    def test_loaded_font_taken_out_first(self):
+        # What the examples do before they install a font again: take the
+        # loaded copy out of the font table, then copy over it.
         case = self.new_dir()
+        older = self.truetype(case / "older" / "font.ttf")
         font = self.truetype(case / "source" / "font.ttf")
         folder = self.make_folder(case / "folder")
-        (folder / "font.ttf").write_bytes(b"an older file of the same name\n" * 100)
+        copy = folder / font.name
+        self.assertOutcome(self.fontctl("1", older, folder), b"0", broadcasts=1)
 
+        self.assertOutcome(self.fontctl("2", copy), b"0", broadcasts=1)
         self.assertOutcome(self.fontctl("1", font, folder), b"0", broadcasts=1)
-        self.assertSameBytes(folder / "font.ttf", font)
+        self.assertSameBytes(copy, font)
 
 
 class InstallFailureTest(E2ECase):

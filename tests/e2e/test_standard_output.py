@@ -3,6 +3,7 @@ write it still does its work and exits with status 0."""
 import os
 
 from e2e_case import E2ECase
+from e2e_session import FULL_DEVICE
 
 
 class StandardOutputTest(E2ECase):
@@ -41,6 +42,7 @@ class StandardOutputTest(E2ECase):
                 os.close(write_end)
 
         def full_device(font, folder):
+            self.needs(FULL_DEVICE)
             with open("/dev/full", "wb") as stdout:
                 return self.fontctl("1", font, folder, stdout=stdout)
 

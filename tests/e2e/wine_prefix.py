@@ -1,15 +1,12 @@
-"""One throwaway Wine prefix with a server kept running for the whole run."""
+"""One throwaway Wine prefix with a server kept running for the whole run,
+and how programs start in it."""
 import os
 import subprocess
 
 import wine_start
-
-# ANSI code pages of the Unix locales the cases run under. Wine takes the code
-# page from LC_ALL / LC_CTYPE, and the locale must really exist.
-SINGLE_BYTE = "C.UTF-8"  # code page 1252
-JAPANESE = "ja_JP.UTF-8"  # code page 932
-
-CODE_PAGES = {SINGLE_BYTE: "cp1252", JAPANESE: "cp932"}
+# Cases written before the code pages had a module of their own import them
+# from here.
+from code_pages import CODE_PAGES, JAPANESE, SINGLE_BYTE  # noqa: F401
 
 # Variables of the caller's environment that would change what Wine does.
 _DROPPED = ("DISPLAY", "WAYLAND_DISPLAY", "LANG", "LANGUAGE", "LOCPATH", "WINEARCH", "WINELOADER", "WINESERVER")
@@ -35,6 +32,13 @@ class WinePrefix:
             WINEDLLOVERRIDES="mscoree,mshtml=",
             DISPLAY=display,
         )
+
+    windows_path = staticmethod(windows_path)
+
+    def start(self, arguments, env, cwd, stdout, timeout):
+        """`wine ARGUMENTS...`, run to its end; raises
+        wine_start.WineStartError when Wine itself failed."""
+        return wine_start.run(self.command(["wine", *arguments]), env=env, cwd=cwd, stdout=stdout, timeout=timeout)
 
     def env(self, locale=SINGLE_BYTE):
         env = dict(self._env, LC_ALL=locale)

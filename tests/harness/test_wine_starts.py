@@ -19,7 +19,7 @@ sys.path[:0] = [os.path.join(HERE, "..", "..", "scripts"), os.path.join(HERE, ".
 
 import wine_start  # noqa: E402
 from fontctl_runner import FontctlRunner, LauncherError, read_report  # noqa: E402
-from wine_prefix import windows_path  # noqa: E402
+from wine_prefix import WinePrefix, windows_path  # noqa: E402
 
 WINE_START = os.path.join(HERE, "..", "..", "scripts", "wine_start.py")
 START_FAILURE = "0024:err:virtual:virtual_alloc_first_teb wine: failed to map the shared user data: c0000018"
@@ -111,16 +111,14 @@ class CommandLineTest(StandInCase):
         self.assertIn(START_FAILURE.encode(), result.stderr)
 
 
-class _Prefix:
-    def __init__(self, env):
-        self._env = env
+class _Prefix(WinePrefix):
+    """A prefix whose environment puts the stand-in wine on PATH."""
+
+    def __init__(self, env):  # noqa: super().__init__ would name a real prefix
+        self._stand_in_env = env
 
     def env(self, locale=None):
-        return self._env
-
-    @staticmethod
-    def command(args):
-        return args
+        return self._stand_in_env
 
 
 class RunnerTest(StandInCase):

@@ -1,0 +1,49 @@
+"""Whether a font that fontctl installed is there for the other programs of
+the session: a helper (helpers/font_families.c) looks for its family from a
+process of its own.
+
+On Windows a font added without FR_PRIVATE is in the session's font table for
+every process at once, and gone for all of them once it is removed. Wine
+keeps it with the process that added it (measured on Wine 8 and Wine 10,
+every run): another process does not find the family by name. Each case
+asserts the answer of the platform it runs on."""
+import font_files
+from e2e_case import E2ECase
+
+
+class OtherProcessTest(E2ECase):
+    def family_seen(self, family, font_file=None):
+        """Whether another process finds the family; with FONT_FILE, one
+        that has added that file to its own font table."""
+        args = [family] if font_file is None else [family, font_file]
+        outcome = self.run_program(self.session.helper("font_families.exe"), *args)
+        self.assertEqual(outcome.status, 0, outcome)
+        self.assertIn(outcome.stdout, (b"present", b"absent"), outcome)
+        return outcome.stdout == b"present"
+
+    def test_installed_font_is_there_for_other_processes(self):
+        cases = [
+            # program, the font's file name
+            (False, "font.ttf"),
+            # The name lies outside the ANSI code page: the copy reaches GDI
+            # as UTF-16.
+            (True, "Шрифт 日本語.ttf"),
+        ]
+        for utf8, name in cases:
+            with self.subTest(name, utf8=utf8):
+                case = self.new_dir()
+                font = self.make_folder(case / "source") / name
+                # GDI compares no more than 31 characters of a family name.
+                family = font_files.write_truetype(font, kind="Seen")
+                self.assertLess(len(family), 32)
+                folder = self.make_folder(case / "folder")
+                copy = folder / name
+                self.assertFalse(self.family_seen(family), "a family of its own")
+
+                self.assertOutcome(self.fontctl("1", font, folder, utf8=utf8), b"0", broadcasts=1)
+                self.assertEqual(self.family_seen(family), self.answer(wine=False, windows=True))
+                # A process that adds the copy itself finds it by that name.
+                self.assertTrue(self.family_seen(family, copy))
+
+                self.assertOutcome(self.fontctl("2", copy, utf8=utf8), b"0", broadcasts=1)
+                self.assertFalse(self.family_seen(family))

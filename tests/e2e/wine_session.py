@@ -1,0 +1,153 @@
+"""The suite's platform under Wine: an X server, a Wine prefix with a warm
+server and the Japanese locale, all of the run's own."""
+import getpass
+import os
+import shutil
+import stat
+from pathlib import Path, PureWindowsPath
+
+from code_pages import CODE_PAGES
+from e2e_session import E2ESession
+from fontctl_runner import FontctlRunner
+from japanese_locale import build_japanese_locale
+from ordinary_user import OrdinaryUser
+from wine_prefix import WinePrefix, windows_path
+from wine_registry import WineRegistry
+from x_server import XServer
+
+# Where Wine takes a program's Windows version from, by the program's file name.
+APP_DEFAULTS_KEY = r"Software\Wine\AppDefaults"
+# Debian's NSIS, which has the amd64 stubs and plug-ins that NSIS for Windows
+# lacks.
+DEBIAN_NSIS = "/usr/share/nsis"
+
+
+class WineSession(E2ESession):
+    platform = "wine"
+
+    def __init__(self, build_dir, program="fontctl.exe"):
+        super().__init__(build_dir, program)
+        self.prefix = None
+        self._x_server = None
+        self._locale_dir = None
+        self._ordinary_user = None
+
+    def _start(self, scratch):
+        self._locale_dir = os.path.join(self.work, "locales")
+        build_japanese_locale(self._locale_dir)
+        self._x_server = XServer(os.path.join(self.work, "xvfb.log"))
+        self.prefix = WinePrefix(os.path.join(self.work, "prefix"), self._x_server.display, self._locale_dir)
+        self.prefix.create(os.path.join(self.work, "wine.log"))
+        self.runner = FontctlRunner(self.prefix, self.helper("e2e_launcher.exe"), scratch)
+        self.registry = WineRegistry(lambda *args: self.runner.run("reg", args, self.work))
+
+    def _teardown_steps(self):
+        return [
+            self.prefix and self.prefix.stop,
+            self._ordinary_user and self._ordinary_user.stop,
+            self._x_server and self._x_server.stop,
+            self.work and (lambda: _remove_tree(self.work)),
+        ]
+
+    def _code_pages(self):
+        return CODE_PAGES
+
+    @staticmethod
+    def windows_path(path):
+        return windows_path(path)
+
+    def restart_session(self):
+        """Ends every Wine process of the prefix and its server, and starts a
+        warm server again: what one run left in memory is gone, what it left
+        in the prefix stays."""
+        self.prefix.stop()
+        self.prefix.warm(os.path.join(self.work, "wine.log"))
+
+    def ordinary_user(self):
+        """The OrdinaryUser of this run, with its Wine prefix and server
+        started on first use."""
+        if self._ordinary_user is None:
+            self._ordinary_user = OrdinaryUser(self.work, self._x_server.display, self._locale_dir,
+                                               self.helper("e2e_launcher.exe"))
+        return self._ordinary_user
+
+    @staticmethod
+    def discard_font_file(path):
+        # Wine holds no font file open.
+        os.remove(path)
+
+    def cmd_exe(self):
+        return os.path.join(self.prefix.path, "drive_c", "windows", "system32", "cmd.exe")
+
+    @staticmethod
+    def makensis():
+        return "makensis"
+
+    def profile(self):
+        return Path(self.prefix.path, "drive_c", "users", getpass.getuser())
+
+    @staticmethod
+    def profile_windows_path(*parts):
+        return str(PureWindowsPath("C:\\users", getpass.getuser(), *parts))
+
+    def program_search_env(self, folder):
+        # Wine's PATH comes from the prefix's registry; WINEPATH goes first.
+        return {"WINEPATH": self.windows_path(folder)}
+
+    def fresh_local_app_data(self, folder):
+        # Wine takes LOCALAPPDATA from the prefix, never from the Unix side:
+        # empty the prefix's own, which the run throws away.
+        local = self.profile() / "AppData" / "Local"
+        shutil.rmtree(local / "Microsoft" / "Windows" / "Fonts", ignore_errors=True)
+        return local, {}
+
+    def new_drive(self, folder):
+        dosdevices = Path(self.prefix.path, "dosdevices")
+        letter = next(letter for letter in "mnopqrstuvwxy" if not os.path.lexists(dosdevices / f"{letter}:"))
+        os.symlink(folder, dosdevices / f"{letter}:")
+        return letter.upper() + ":", lambda: os.unlink(dosdevices / f"{letter}:")
+
+    def spare_drive_root(self, _folder):
+        # The prefix's drive C:, a folder of the run's own; the sandbox is on
+        # drive Z:, whose root is the machine's.
+        return Path(self.prefix.path, "drive_c"), lambda: None
+
+    @staticmethod
+    def link_folder(link, folder):
+        os.symlink(folder, link)
+
+    @staticmethod
+    def other_drive_path(folder):
+        # The prefix's drive C: is a folder of the Unix tree, which is Z:.
+        return windows_path(folder)
+
+    def temp_folder(self):
+        # Wine sets TEMP to the profile's Temp, whatever the Unix side says.
+        return self.profile() / "Temp"
+
+    @staticmethod
+    def nsis_runnable_options():
+        # 64-bit: this machine's kernel runs no 32-bit x86 program.
+        return ["-XTarget amd64-unicode"]
+
+    @staticmethod
+    def nsis_for_windows_env(folder):
+        shutil.copytree(DEBIAN_NSIS, folder, symlinks=True,
+                        ignore=lambda _, names: [name for name in names if "amd64" in name])
+        return dict(os.environ, NSISDIR=os.fspath(folder))
+
+    @staticmethod
+    def windows_version_setting(program_name, version):
+        # A new prefix of Wine 8 says it is Windows 7.
+        return APP_DEFAULTS_KEY + "\\" + program_name, "Version", "REG_SZ", version
+
+
+def _remove_tree(path):
+    # Cases make files and folders read-only; removal needs them writable.
+    def make_writable_and_retry(function, failed_path, _):
+        os.chmod(os.path.dirname(failed_path), stat.S_IRWXU)
+        if os.path.lexists(failed_path) and not os.path.islink(failed_path):
+            os.chmod(failed_path, stat.S_IRWXU)
+        function(failed_path)
+
+    shutil.rmtree(path, onerror=make_writable_and_retry)

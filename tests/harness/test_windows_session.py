@@ -1,0 +1,485 @@
+"""The suite's Windows platform, shown here with stand-ins for Windows: how a
+program's command line and environment are made, how paths are written, how
+the registry is read and written, which cases are skipped and with what
+reason, and how the cases' fonts are let go so that their files can be
+deleted.
+
+Usage: test_windows_session.py (no Windows needed)
+"""
+import io
+import os
+import shutil
+import stat
+import subprocess
+import sys
+import tempfile
+import unittest
+from pathlib import Path, PureWindowsPath
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.dont_write_bytecode = True
+sys.path[:0] = [os.path.join(HERE, "..", "..", "scripts"), os.path.join(HERE, "..", "e2e")]
+
+import run_e2e  # noqa: E402
+from code_pages import JAPANESE, SINGLE_BYTE  # noqa: E402
+from e2e_case import E2ECase  # noqa: E402
+from e2e_session import FULL_DEVICE, NEW_SESSION, OTHER_WINDOWS_VERSION  # noqa: E402
+from fontctl_runner import FontctlRunner  # noqa: E402
+from windows_host import WindowsHost, command_line, windows_path  # noqa: E402
+from windows_registry import WindowsRegistry  # noqa: E402
+from windows_session import WindowsSession  # noqa: E402
+
+
+def split_command_line(line):
+    """The arguments that CommandLineToArgvW and the C runtime find in a
+    command line (argument 0 taken by the same rules as the rest)."""
+    arguments, current, quoted, started, i = [], "", False, False, 0
+    while i < len(line):
+        backslashes = len(line[i:]) - len(line[i:].lstrip("\\"))
+        if backslashes and line[i + backslashes:i + backslashes + 1] == '"':
+            current += "\\" * (backslashes // 2)
+            i += backslashes
+            if backslashes % 2:
+                current, i = current + '"', i + 1
+            started = True
+            continue
+        if backslashes:
+            current, i, started = current + "\\" * backslashes, i + backslashes, True
+            continue
+        char = line[i]
+        if char == '"':
+            if quoted and line[i + 1:i + 2] == '"':
+                current, i = current + '"', i + 1
+            else:
+                quoted = not quoted
+            started = True
+        elif char in " \t" and not quoted:
+            if started:
+                arguments.append(current)
+            current, started = "", False
+        else:
+            current, started = current + char, True
+        i += 1
+    if started:
+        arguments.append(current)
+    return arguments
+
+
+def unix_path(path):
+    return path.replace("\\", "/")
+
+
+class StandInLauncher:
+    """Stands in for subprocess.Popen on Windows: takes the command line as
+    CreateProcess would, and plays the launcher, which writes "ran" and the
+    program's arguments to standard output and the report it is asked for."""
+
+    def __init__(self, status=0, broadcasts=()):
+        self.status = status
+        self.broadcasts = broadcasts
+        self.starts = []
+
+    def __call__(self, line, env, cwd, stdin, stdout, stderr):
+        assert isinstance(line, str), "Windows takes one command line"
+        arguments = split_command_line(line)
+        self.starts.append((line, arguments, dict(env), cwd))
+        os.write(stdout.fileno(), ("ran " + "|".join(arguments[1:])).encode())
+        with open(unix_path(env["E2E_REPORT"]), "w", encoding="ascii", newline="\n") as report:
+            report.write(f"status {self.status}\n")
+            report.writelines(f"fontchange {w} {l}\n" for w, l in self.broadcasts)
+        return self
+
+    def wait(self, timeout):
+        return self.status
+
+
+class CommandLineTest(unittest.TestCase):
+    def test_arguments_come_back_as_given(self):
+        cases = [
+            ["C:\\Program Files\\e2e_launcher.exe", "C:\\fontctl.exe", "1", "a b", ""],
+            ["e2e_launcher.exe", "cmd", "/c", 'say "hi"', "trailing\\", "trailing space\\"],
+            ["e2e_launcher.exe", "x", "\\\\server\\share\\", 'a\\"b', "\t", "Шрифт 日本語.ttf"],
+        ]
+        for arguments in cases:
+            with self.subTest(arguments=arguments):
+                self.assertEqual(split_command_line(command_line(arguments)), arguments)
+
+    def test_paths_as_windows_names_them(self):
+        cases = [
+            ("C:/Users/a b/fonts/x.ttf", "C:\\Users\\a b\\fonts\\x.ttf"),
+            (PureWindowsPath("C:\\Temp", "e2e", "font.ttf"), "C:\\Temp\\e2e\\font.ttf"),
+            ("\\\\?\\C:\\long\\path", "\\\\?\\C:\\long\\path"),
+        ]
+        for given, expected in cases:
+            with self.subTest(given=given):
+                self.assertEqual(windows_path(given), expected)
+
+
+class RunnerTest(unittest.TestCase):
+    def setUp(self):
+        self.scratch = tempfile.mkdtemp(prefix="windows-runner-")
+        self.addCleanup(shutil.rmtree, self.scratch)
+
+    def runner(self, popen, environ=None):
+        environ = {"PATH": "C:\\Windows", "E2E_REPORT": "stale", "e2e_stdout": "stale"} if environ is None else environ
+        return FontctlRunner(WindowsHost(1252, environ, popen), "C:\\tests\\e2e_launcher.exe", self.scratch)
+
+    def test_run_starts_the_launcher_with_the_program_and_its_arguments(self):
+        popen = StandInLauncher(status=3221225477, broadcasts=((0, 0), (1, -1)))
+        outcome = self.runner(popen).run("C:\\a b\\fontctl.exe", ["1", "x y", ""], "C:\\work", env={"X": "1"})
+
+        self.assertEqual((outcome.status, outcome.broadcasts), (3221225477, ((0, 0), (1, -1))))
+        self.assertEqual(outcome.stdout, b"ran C:\\a b\\fontctl.exe|1|x y|")
+        ((line, arguments, env, cwd),) = popen.starts
+        self.assertEqual(arguments[0], "C:\\tests\\e2e_launcher.exe")
+        self.assertEqual(cwd, "C:\\work")
+        # The suite's own launcher variables never reach a start; the report
+        # is a scratch file named as Windows names it.
+        self.assertEqual(sorted(env), ["E2E_REPORT", "PATH", "X"])
+        self.assertEqual(Path(unix_path(env["E2E_REPORT"])).parent, Path(self.scratch))
+        self.assertEqual(os.listdir(self.scratch), [], "scratch files left behind")
+
+    def test_launch_hands_over_the_exact_command_line(self):
+        for command, utf8 in ((b'fontctl.exe "a b" \x95\\', None), ("fontctl.exe 1 \u8868.ttf", "1")):
+            with self.subTest(command=command):
+                popen = StandInLauncher()
+                line_seen = {}
+
+                def keep_line(line, env, **options):
+                    with open(unix_path(env["E2E_COMMAND_LINE"]), "rb") as file:
+                        line_seen["bytes"] = file.read()
+                    return popen(line, env, **options)
+
+                self.runner(keep_line).launch("C:\\x\\fontctl.exe", command, "C:\\work")
+                ((_, arguments, env, _),) = popen.starts
+                self.assertEqual(arguments[1:], ["C:\\x\\fontctl.exe"])
+                self.assertEqual(line_seen["bytes"], command if utf8 is None else command.encode())
+                self.assertEqual(env.get("E2E_COMMAND_LINE_UTF8"), utf8)
+
+    def test_no_report_is_no_answer(self):
+        def no_report(line, env, **options):
+            popen = StandInLauncher()
+            popen(line, env, **options)
+            os.remove(unix_path(env["E2E_REPORT"]))
+            return popen
+
+        with self.assertRaises(RuntimeError):
+            self.runner(no_report).run("fontctl.exe", ["10"], "C:\\work")
+        self.assertEqual(os.listdir(self.scratch), [], "scratch files left behind")
+
+
+class FakeKey:
+    def __init__(self, values):
+        self.values = values
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc_info):
+        return False
+
+
+class FakeWinreg:
+    """The part of winreg the registry uses, over a dict of keys."""
+    HKEY_CURRENT_USER = "HKCU"
+    KEY_SET_VALUE = 2
+    REG_SZ, REG_EXPAND_SZ, REG_DWORD, REG_BINARY = 1, 2, 4, 3
+
+    def __init__(self, keys):
+        self.keys = keys
+
+    def OpenKey(self, root, key, reserved=0, access=0):  # noqa: N802 - winreg's names
+        if (root, key) not in self.keys:
+            raise FileNotFoundError(key)
+        return FakeKey(self.keys[(root, key)])
+
+    def CreateKeyEx(self, root, key, reserved, access):  # noqa: N802
+        return FakeKey(self.keys.setdefault((root, key), {}))
+
+    @staticmethod
+    def QueryValueEx(handle, name):  # noqa: N802
+        if name not in handle.values:
+            raise FileNotFoundError(name)
+        return handle.values[name]
+
+    @staticmethod
+    def SetValueEx(handle, name, reserved, kind, data):  # noqa: N802
+        handle.values[name] = (data, kind)
+
+    @staticmethod
+    def DeleteValue(handle, name):  # noqa: N802
+        if name not in handle.values:
+            raise FileNotFoundError(name)
+        del handle.values[name]
+
+
+class RegistryTest(unittest.TestCase):
+    def test_values_read_as_reg_names_them(self):
+        winreg = FakeWinreg({("HKCU", "Fonts"): {"Sans (TrueType)": ("C:\\Fonts\\Шрифт.ttf", 1),
+                                                  "Path": ("%USERPROFILE%\\x", 2), "Blob": (b"\x00", 3)}})
+        registry = WindowsRegistry(winreg)
+        cases = [
+            ("Fonts", "Sans (TrueType)", ("REG_SZ", "C:\\Fonts\\Шрифт.ttf")),
+            ("Fonts", "Path", ("REG_EXPAND_SZ", "%USERPROFILE%\\x")),
+            ("Fonts", "Blob", ("kind 3", "b'\\x00'")),
+            ("Fonts", "Missing", None),
+            ("No such key", "Sans (TrueType)", None),
+        ]
+        for key, name, expected in cases:
+            with self.subTest(key=key, name=name):
+                self.assertEqual(registry.read_value(key, name), expected)
+
+    def test_write_read_delete(self):
+        registry = WindowsRegistry(FakeWinreg({}))
+        registry.write_value("Software\\Test", "Text", "REG_SZ", "a b")
+        registry.write_value("Software\\Test", "Number", "REG_DWORD", "7")
+        self.assertEqual(registry.read_value("Software\\Test", "Text"), ("REG_SZ", "a b"))
+        self.assertEqual(registry.read_value("Software\\Test", "Number"), ("REG_DWORD", "7"))
+        for _ in range(2):  # a value that is not there any more is done
+            registry.delete_value("Software\\Test", "Text")
+            self.assertIsNone(registry.read_value("Software\\Test", "Text"))
+
+
+class FakeSystem:
+    """What WindowsSession asks of Windows, with fonts loaded by path."""
+
+    def __init__(self, code_page=1252, build=20348, environ=None):
+        self.code_page = code_page
+        self.build = build
+        self.environ = {"USERPROFILE": "C:\\Users\\runneradmin", "PATH": "C:\\Windows",
+                        "ComSpec": "C:\\Windows\\system32\\cmd.exe"} if environ is None else environ
+        self.winreg = FakeWinreg({})
+        self.loaded = {}
+        self.commands = []
+        self.command_status = 0
+
+    def ansi_code_page(self):
+        return self.code_page
+
+    def remove_font_resource(self, path):
+        path = unix_path(path)
+        if self.loaded.get(path, 0) == 0:
+            return False
+        self.loaded[path] -= 1
+        return True
+
+    def create_junction(self, target, junction):
+        self.commands.append(["junction", target, junction])
+
+    def run(self, command):
+        self.commands.append(command)
+        return subprocess.CompletedProcess(command, self.command_status, b"", b"")
+
+
+class SessionTest(unittest.TestCase):
+    def session(self, **system):
+        self.system = FakeSystem(**system)
+        return WindowsSession("build", system=self.system)
+
+    def test_a_run_has_the_system_code_page_only(self):
+        cases = [
+            # the system's ANSI code page, the locales a run can have
+            (1252, {SINGLE_BYTE: "cp1252"}),
+            (932, {JAPANESE: "cp932"}),
+            (65001, {}),
+            (1251, {}),
+        ]
+        for code_page, codecs in cases:
+            with self.subTest(code_page=code_page):
+                session = self.session(code_page=code_page)
+                for locale in (SINGLE_BYTE, JAPANESE):
+                    if locale in codecs:
+                        self.assertEqual(session.code_page(locale), codecs[locale])
+                    else:
+                        with self.assertRaises(unittest.SkipTest) as skipped:
+                            session.code_page(locale)
+                        self.assertIn(f"({locale})", str(skipped.exception))
+                        self.assertIn(f"code page ({code_page})", str(skipped.exception))
+
+    def test_what_only_wine_gives_is_skipped_with_the_reason(self):
+        session = self.session()
+        for need, reason in ((NEW_SESSION, "sign-in"), (FULL_DEVICE, "/dev/full"),
+                             (OTHER_WINDOWS_VERSION, "only Wine")):
+            with self.subTest(need):
+                with self.assertRaises(unittest.SkipTest) as skipped:
+                    session.skip_unless(need)
+                self.assertIn(need, str(skipped.exception))
+                self.assertIn(reason, str(skipped.exception))
+        for unsupported in (session.restart_session, session.restart_wine_session, session.ordinary_user):
+            with self.subTest(unsupported.__name__), self.assertRaises(unittest.SkipTest):
+                unsupported()
+
+    def test_windows_version(self):
+        self.assertIsNone(self.session().windows_version_setting("setup.exe", "win10"))
+        with self.assertRaises(unittest.SkipTest):
+            self.session().windows_version_setting("setup.exe", "win7")
+        with self.assertRaisesRegex(RuntimeError, "17763"):
+            self.session(build=17134).windows_version_setting("setup.exe", "win10")
+
+    def test_where_programs_and_folders_are(self):
+        session = self.session()
+        self.assertEqual(session.cmd_exe(), "C:\\Windows\\system32\\cmd.exe")
+        self.assertEqual(self.session(environ={"SystemRoot": "D:\\Win"}).cmd_exe(), "D:\\Win\\System32\\cmd.exe")
+        self.assertEqual(session.profile_windows_path("AppData", "Local"), "C:\\Users\\runneradmin\\AppData\\Local")
+        self.assertEqual(session.program_search_env(PureWindowsPath("C:/bin (x64)")),
+                         {"PATH": "C:\\bin (x64);C:\\Windows"})
+        local, env = session.fresh_local_app_data(PureWindowsPath("C:/case/Local AppData"))
+        self.assertEqual((local, env), (PureWindowsPath("C:/case/Local AppData"),
+                                        {"LOCALAPPDATA": "C:\\case\\Local AppData"}))
+
+    def test_makensis_on_path_or_where_nsis_installs(self):
+        folder = Path(tempfile.mkdtemp(prefix="makensis-"))
+        self.addCleanup(shutil.rmtree, folder)
+        on_path = folder / "bin" / "makensis"
+        installed = folder / "Program Files (x86)" / "NSIS" / "makensis.exe"
+        for program in (on_path, installed):
+            program.parent.mkdir(parents=True)
+            program.write_bytes(b"")
+            program.chmod(stat.S_IRWXU)
+        cases = [
+            ({"PATH": str(on_path.parent), "ProgramFiles(x86)": str(installed.parents[1])}, str(on_path)),
+            ({"PATH": str(folder), "ProgramFiles(x86)": str(installed.parents[1])}, str(installed)),
+            ({"PATH": str(folder), "ProgramFiles": str(installed.parents[1])}, str(installed)),
+            ({"PATH": str(folder), "ProgramFiles": str(folder)}, None),
+        ]
+        for environ, expected in cases:
+            with self.subTest(environ=environ):
+                session = self.session(environ=environ)
+                if expected is None:
+                    with self.assertRaisesRegex(RuntimeError, "install NSIS"):
+                        session.makensis()
+                else:
+                    self.assertEqual(session.makensis(), expected)
+
+    def test_other_names_of_a_folder(self):
+        session = self.session(environ={"TEMP": "C:\\Temp"})
+        self.assertEqual(session.other_drive_path(PureWindowsPath("C:/Users/a b/Setup Fonts")),
+                         "\\\\localhost\\C$\\Users\\a b\\Setup Fonts")
+        session.link_folder(PureWindowsPath("C:/case/links/fonts"), PureWindowsPath("C:/case/fonts"))
+        self.assertEqual(self.system.commands, [["junction", "C:\\case\\fonts", "C:\\case\\links\\fonts"]])
+        self.assertEqual(session.temp_folder(), Path("C:\\Temp"))
+
+    def test_nsis_as_it_ships_for_windows(self):
+        # The example as it stands, with makensis's own stubs: no 64-bit
+        # target, no copy of NSIS.
+        session = self.session()
+        self.assertEqual(session.nsis_runnable_options(), [])
+        self.assertIsNone(session.nsis_for_windows_env(Path("unused")))
+
+    def test_drive_alias_by_subst(self):
+        session = self.session()
+        drive, remove = session.new_drive(PureWindowsPath("C:/a b"))
+        self.assertRegex(drive, "^[M-Y]:$")
+        remove()
+        self.assertEqual(self.system.commands, [["subst", drive, "C:\\a b"], ["subst", drive, "/d"]])
+        # The root a case may write at is such a drive's, never the system's.
+        root, remove = session.spare_drive_root(PureWindowsPath("C:/case/drive root"))
+        self.assertEqual(self.system.commands[-1], ["subst", str(root)[:2], "C:\\case\\drive root"])
+        self.assertRegex(str(root), "^[M-Y]:\\\\$")
+        self.system.command_status = 1
+        with self.assertRaisesRegex(RuntimeError, "subst"):
+            session.new_drive(PureWindowsPath("C:/a b"))
+
+    def test_the_work_folder_comes_and_goes(self):
+        session = self.session()
+        with session:
+            work = Path(session.work)
+            self.assertTrue(Path(session.cases_dir).is_dir())
+            self.assertIsInstance(session.registry, WindowsRegistry)
+            read_only = Path(session.cases_dir, "read-only.ttf")
+            read_only.write_bytes(b"font")
+            read_only.chmod(stat.S_IRUSR)
+        self.assertFalse(work.exists())
+
+    def test_a_file_held_open_is_released_once_for_each_load(self):
+        session = self.session()
+        folder = Path(tempfile.mkdtemp(prefix="held-open-"))
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+        for loads in (0, 1, 3):
+            with self.subTest(loads=loads):
+                font = folder / f"font {loads}.ttf"
+                font.write_bytes(b"font")
+                self.system.loaded[str(font)] = loads
+                removed = []
+
+                def remove_unless_loaded(path):
+                    # As Windows does: a loaded font's file cannot be deleted.
+                    if self.system.loaded[str(path)]:
+                        raise PermissionError(path)
+                    removed.append(path)
+                    os.remove(path)
+
+                session._release_and_retry(remove_unless_loaded, str(font), None)  # noqa: SLF001 - the teardown
+                self.assertEqual(removed, [str(font)])
+                self.assertFalse(font.exists())
+
+    def test_a_copy_is_discarded_out_of_the_font_table(self):
+        session = self.session()
+        folder = Path(tempfile.mkdtemp(prefix="discard-"))
+        self.addCleanup(shutil.rmtree, folder)
+        copy = folder / "font.ttf"
+        copy.write_bytes(b"font")
+        self.system.loaded[str(copy)] = 2
+        session.discard_font_file(copy)
+        self.assertFalse(copy.exists())
+        self.assertEqual(self.system.loaded[str(copy)], 0)
+
+
+class SkipReportTest(unittest.TestCase):
+    """A case skipped for what Windows lacks says so in the verbose output."""
+
+    def test_skips_are_printed_with_their_reason(self):
+        class Case(E2ECase):
+            def test_new_session(self):
+                self.needs(NEW_SESSION)
+
+            def test_japanese(self):
+                for locale in (SINGLE_BYTE, JAPANESE):
+                    with self.subTest(locale=locale):
+                        self.raw(Path("C:/x"), locale)
+
+            def setUp(self):
+                pass
+
+        session = WindowsSession("build", system=FakeSystem())
+        Case.session = session
+        output = io.StringIO()
+        suite = unittest.defaultTestLoader.loadTestsFromTestCase(Case)
+        result = unittest.TextTestRunner(stream=output, verbosity=2).run(suite)
+        self.assertTrue(result.wasSuccessful())
+        lines = output.getvalue().splitlines()
+        for test, reason in (("test_new_session", f"needs {NEW_SESSION}: Windows starts a session only at sign-in"),
+                             (f"(locale='{JAPANESE}')", f"needs another ANSI code page for one run ({JAPANESE})")):
+            with self.subTest(test):
+                (line,) = [line for line in lines if test in line and "... skipped" in line]
+                self.assertIn(reason, line)
+        self.assertEqual(len(result.skipped), 2)
+
+    def test_each_platform_has_its_answer(self):
+        case = E2ECase()
+        for platform in ("wine", "windows"):
+            with self.subTest(platform):
+                case.session = type("Session", (), {"platform": platform})()
+                self.assertEqual(case.answer(wine="w", windows="W"), {"wine": "w", "windows": "W"}[platform])
+
+
+class EntryPointTest(unittest.TestCase):
+    def test_platform_by_system_or_by_option(self):
+        self.assertEqual(run_e2e.default_platform("nt"), "windows")
+        self.assertEqual(run_e2e.default_platform("posix"), "wine")
+        self.assertEqual(run_e2e.parse_arguments(["build"]).platform, run_e2e.default_platform())
+        self.assertEqual(run_e2e.parse_arguments(["build", "--platform", "wine"]).platform, "wine")
+        refused = [["build", "--platform", "macos"]]
+        if os.name != "nt":
+            refused.append(["build", "--platform", "windows"])
+        for argv in refused:
+            with self.subTest(argv=argv), self.assertRaises(SystemExit), tempfile.TemporaryFile("w+") as stderr:
+                real_stderr, sys.stderr = sys.stderr, stderr
+                try:
+                    run_e2e.parse_arguments(argv)
+                finally:
+                    sys.stderr = real_stderr
+
+
+if __name__ == "__main__":
+    unittest.main()
