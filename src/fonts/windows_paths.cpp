@@ -59,8 +59,13 @@ ByteBuffer DestinationPath(std::string_view folderPath, std::string_view fileNam
 {
     // A second backslash would not be folded away everywhere: Windows takes
     // "\\?\C:\dst\\a.ttf" as it stands and fails, and "\" + "\a.ttf" names a
-    // host on the network. A bare drive ("D:") still gets one, as before.
-    bool const endsInSeparator = !folderPath.empty() && AfterLastSeparator(folderPath) == folderPath.size();
+    // host on the network. A bare drive ("D:") names that drive's current
+    // folder, the one the existence test found: "D:a.ttf" is in it, where
+    // "D:\a.ttf" would be in the drive's root.
+    bool const bareDrive = folderPath.size() == 2 && IsAsciiLetter(static_cast<unsigned char>(folderPath[0]))
+        && folderPath[1] == ':';
+    bool const endsInSeparator
+        = bareDrive || (!folderPath.empty() && AfterLastSeparator(folderPath) == folderPath.size());
     std::size_t const separatorLength = endsInSeparator ? 0 : 1;
     ByteBuffer path = AllocateBytes(folderPath.size() + separatorLength + fileName.size() + 1);
     // copy_n, not memcpy: an empty view may hold no pointer at all.

@@ -19,7 +19,8 @@ std::string_view FileNameOf(std::string_view sourcePath);
 
 // Where the copy of a file named `fileName` goes, NUL-terminated:
 // `folderPath`, a backslash unless the folder path already ends in a
-// separator, then `fileName`.
+// separator or is a bare drive ("D:", whose current folder "D:a.ttf" names),
+// then `fileName`.
 ByteBuffer DestinationPath(std::string_view folderPath, std::string_view fileName);
 
 // The name that Windows looks up for the last component of the path (its

@@ -44,6 +44,24 @@ class DestinationPathTest(E2ECase):
         self.assertOutcome(self.fontctl("2", "\\" + font.name, cwd=current), b"0", broadcasts=1)
         self.assertFalse(copy.exists())
 
+    def test_folder_of_a_bare_drive(self):
+        # "C:" names drive C:'s current folder, which the existence test
+        # finds: the copy goes there as C:font.ttf, not to C:\font.ttf in
+        # the drive's root, a file the caller never named.
+        font = self.truetype(self.new_dir() / f"fontctl-e2e-{os.getpid()}.ttf")
+        current = self.make_folder(self.drive_c() / f"fontctl-e2e-{os.getpid()}")
+        self.addCleanup(shutil.rmtree, current)
+        # The current drive as the programs see it (under Wine the prefix's
+        # C:, whatever Unix path the case holds).
+        where = self.run_program("cmd", "/c", "cd", cwd=current)
+        drive = where.stdout.decode().strip()[:2]
+        self.assertRegex(drive, "^[A-Za-z]:$", f"cmd's current folder: {where}")
+        self.assertOutcome(self.fontctl("1", font, drive, cwd=current), b"0", broadcasts=1)
+        self.assertSameBytes(current / font.name, font)
+        self.assertFalse((self.drive_c() / font.name).exists(), "a copy in the drive's root")
+        self.assertOutcome(self.fontctl("2", drive + font.name, cwd=current), b"0", broadcasts=1)
+        self.assertFalse((current / font.name).exists())
+
     def test_bare_relative_file_name(self):
         case = self.new_dir()
         font = self.truetype(case / "font.ttf")

@@ -1,9 +1,9 @@
 // DestinationPath and NameAsLookedUp on any bytes: the input is a folder
 // path, a NUL byte, then a source path. The destination is the folder path,
 // one backslash exactly when the folder does not end in a separator (a
-// backslash or forward slash byte that starts a character of its own), then
-// the source's file name; read back, its file name is the source's, so the
-// copy lands in the folder under its own name. The name looked up is that
+// backslash or forward slash byte that starts a character of its own) and is
+// no bare drive ("D:"), then the source's file name; read back, its file name
+// is the source's, so the copy lands in the folder under its own name. The name looked up is that
 // name less dots and spaces at its end, none of which remain unless the path
 // is a \\?\ or \??\ one.
 #include "fonts/windows_paths.h"
@@ -27,6 +27,13 @@ bool IsSeparator(char c)
     return c == '\\' || c == '/';
 }
 
+bool IsBareDrive(std::string_view folder)
+{
+    return folder.size() == 2
+        && ((folder[0] >= 'A' && folder[0] <= 'Z') || (folder[0] >= 'a' && folder[0] <= 'z'))
+        && folder[1] == ':';
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size)
@@ -43,13 +50,13 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     std::string_view const destination = built.get();
     std::vector<bool> const starts = fontctl::fuzz::CharacterStarts(folder);
     bool const endsInSeparator = !folder.empty() && starts[folder.size() - 1] && IsSeparator(folder.back());
-    std::size_t const separatorLength = endsInSeparator ? 0 : 1;
+    std::size_t const separatorLength = endsInSeparator || IsBareDrive(folder) ? 0 : 1;
 
     Require(destination.size() == folder.size() + separatorLength + name.size(),
         "the destination holds the folder, at most one separator and the name");
     Require(destination.substr(0, folder.size()) == folder, "the destination starts with the folder path");
-    Require(
-        endsInSeparator || destination[folder.size()] == '\\', "a backslash follows a folder without one");
+    Require(separatorLength == 0 || destination[folder.size()] == '\\',
+        "a backslash follows a folder without one");
     Require(
         destination.substr(folder.size() + separatorLength) == name, "the destination ends in the file name");
 

