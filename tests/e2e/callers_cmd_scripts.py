@@ -83,11 +83,11 @@ class BatchScriptTest(CallerCase):
         """Sets each attribute of FLAGS ("+h", "+s", ...) on PATH: one attrib
         a flag, since Wine's attrib applies only the last one it is given."""
         for flag in flags:
-            self.assertEqual(self.wine("attrib", flag, path).status, 0)
+            self.assertEqual(self.run_tool("attrib", flag, path).status, 0)
 
     def attributes(self, path):
         """The letters of PATH's attributes (R, H, S, A) as attrib lists them."""
-        outcome = self.wine("attrib", path)
+        outcome = self.run_tool("attrib", path)
         self.assertEqual(outcome.status, 0, f"attrib {path}: {outcome}")
         return set(outcome.stdout.decode("cp1252").split(self.win(path))[0].split())
 

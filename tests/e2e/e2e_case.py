@@ -81,7 +81,7 @@ class E2ECase(unittest.TestCase):
         """The path in its 8.3 short form, as GetShortPathNameW gives it, or
         None when there is none. Wine makes short names up by hashing, and
         its cmd answers %~sI with the long name: only the function tells."""
-        outcome = self.wine(self.session.helper("short_name.exe"), path)
+        outcome = self.run_tool(self.session.helper("short_name.exe"), path)
         return outcome.stdout.decode() if outcome.status == 0 else None
 
     def short_name(self, path):
@@ -146,8 +146,11 @@ class E2ECase(unittest.TestCase):
         user = self.session.ordinary_user()
         return user.runner.run(self.program(utf8), self._windows_args(args), user.files)
 
-    # The name of run_program from when the cases ran under Wine alone.
-    wine = run_program
+    def run_tool(self, program, *args, cwd=None):
+        """Runs a tool of the system's (attrib, a helper of the suite) whose
+        broadcasts no case counts, without the launcher; Path arguments become
+        Windows paths."""
+        return self.session.runner.run_tool(program, self._windows_args(args), cwd or self.sandbox)
 
     def launch(self, command_line, cwd=None, locale=SINGLE_BYTE, stdout="inherit", utf8=False):
         """Runs fontctl.exe, or fontctl-utf8.exe, with this exact command line:

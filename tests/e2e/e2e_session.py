@@ -69,10 +69,6 @@ class E2ESession:
         if reason is not None:
             raise unittest.SkipTest(f"needs {need}: {reason}")
 
-    def restart_wine_session(self):
-        """The name the cases knew first for restart_session()."""
-        self.restart_session()
-
     def code_page(self, locale):
         """The codec of the ANSI code page that a run in the locale has; skips
         the case when the platform cannot run in it."""

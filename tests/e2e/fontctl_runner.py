@@ -68,6 +68,24 @@ class FontctlRunner:
             program = self._host.windows_path(program)
         return self._run([program, *args], {}, cwd, locale, stdout, env)
 
+    def run_tool(self, program, args, cwd):
+        """PROGRAM ARGS started by the host alone, without the launcher: for
+        the system's own tools (reg, attrib), whose broadcasts no case counts.
+        Under Wine that is one process start instead of two. The Outcome
+        holds no broadcasts."""
+        if os.path.isabs(program):
+            program = self._host.windows_path(program)
+        stdout_path = self._scratch_file("stdout")
+        try:
+            with open(stdout_path, "wb") as own_stdout:
+                finished = self._host.start([program, *args], env=self._host.env(), cwd=cwd, stdout=own_stdout,
+                                            timeout=self._timeout)
+            with open(stdout_path, "rb") as file:
+                written = file.read()
+        finally:
+            _remove(stdout_path)
+        return Outcome(written, finished.status, (), finished.stderr)
+
     def launch(self, program, command_line, cwd, locale=SINGLE_BYTE, stdout="inherit"):
         """Starts the program with exactly this command line: bytes in the
         ANSI code page of the locale, or a str, which reaches the program as

@@ -39,7 +39,7 @@ class WineSession(E2ESession):
         self.prefix = WinePrefix(os.path.join(self.work, "prefix"), self._x_server.display, self._locale_dir)
         self.prefix.create(os.path.join(self.work, "wine.log"))
         self.runner = FontctlRunner(self.prefix, self.helper("e2e_launcher.exe"), scratch)
-        self.registry = WineRegistry(lambda *args: self.runner.run("reg", args, self.work))
+        self.registry = WineRegistry(lambda *args: self.runner.run_tool("reg", args, self.work))
 
     def _teardown_steps(self):
         return [

@@ -305,7 +305,7 @@ class SessionTest(unittest.TestCase):
                     session.skip_unless(need)
                 self.assertIn(need, str(skipped.exception))
                 self.assertIn(reason, str(skipped.exception))
-        for unsupported in (session.restart_session, session.restart_wine_session, session.ordinary_user):
+        for unsupported in (session.restart_session, session.ordinary_user):
             with self.subTest(unsupported.__name__), self.assertRaises(unittest.SkipTest):
                 unsupported()
 
