@@ -2,9 +2,22 @@
 
 #include "fonts/windows_paths.h"
 
+#include <cstddef>
+#include <cstring>
 #include <string_view>
 
 namespace fontctl {
+
+ByteBuffer PathToActOn(char const* path)
+{
+    if (!IsVerbatim(path)) {
+        return platform::FullPathOf(path);
+    }
+    std::size_t const size = std::strlen(path) + 1;
+    ByteBuffer copy = AllocateBytes(size);
+    std::memcpy(copy.get(), path, size);
+    return copy;
+}
 
 platform::Entry LookUp(char const* path)
 {

@@ -13,10 +13,11 @@ enum class UninstallResult : std::int32_t {
 };
 
 // A path at which a search finds nothing (an empty path included) counts as
-// already removed: it is broadcast and succeeds. A path that cannot be looked
-// at is RemoveFailed, with nothing done. Otherwise the font table and the
-// deletion are both given `fontPath` itself, never a name that the search
-// matched.
+// already removed: the font table is still asked to let go of it (unless it
+// is empty), then it is broadcast and succeeds. A path that cannot be looked
+// at (see WithinPathLimit) is RemoveFailed, with nothing done. Otherwise the
+// search, the font table and the deletion are all given the full path of
+// `fontPath`, never a name that the search matched.
 UninstallResult UninstallFont(char const* fontPath);
 
 }  // namespace fontctl

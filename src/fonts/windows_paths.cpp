@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <string_view>
 
 namespace fontctl {
 namespace {
@@ -77,16 +79,37 @@ ByteBuffer DestinationPath(std::string_view folderPath, std::string_view fileNam
     return path;
 }
 
+bool IsVerbatim(std::string_view path)
+{
+    // \\?\ or \??\: they differ in the second character only.
+    return path.size() >= 4 && path[0] == '\\' && (path[1] == '\\' || path[1] == '?') && path[2] == '?'
+        && path[3] == '\\';
+}
+
 std::string_view NameAsLookedUp(std::string_view path)
 {
     std::string_view const fileName = FileNameOf(path);
-    if (path.starts_with("\\\\?\\") || path.starts_with("\\??\\")) {
+    if (IsVerbatim(path)) {
         return fileName;
     }
     // A dot or a space is never the trail byte of a double-byte character
     // (those are 0x40 and above), so the name can be trimmed from its end.
     std::size_t const last = fileName.find_last_not_of(". ");
     return {fileName.data(), last == std::string_view::npos ? 0 : last + 1};
+}
+
+ByteBuffer TemporaryPath(std::string_view destinationPath, std::uint32_t serial)
+{
+    constexpr std::string_view name = "~FC00000.TMP";
+    std::size_t const folderLength = destinationPath.size() - FileNameOf(destinationPath).size();
+    ByteBuffer path = AllocateBytes(folderLength + name.size() + 1);
+    char* const nameStart = std::copy_n(destinationPath.data(), folderLength, path.get());
+    *std::copy(name.begin(), name.end(), nameStart) = '\0';
+    // The five digits after "~FC", the last one first.
+    for (std::size_t digit = 7; digit > 2; --digit, serial >>= 4U) {
+        nameStart[digit] = "0123456789ABCDEF"[serial & 0xFU];
+    }
+    return path;
 }
 
 }  // namespace fontctl

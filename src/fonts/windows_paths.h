@@ -7,6 +7,7 @@
 
 #include "platform/byte_buffer.h"
 
+#include <cstdint>
 #include <string_view>
 
 namespace fontctl {
@@ -23,10 +24,22 @@ std::string_view FileNameOf(std::string_view sourcePath);
 // then `fileName`.
 ByteBuffer DestinationPath(std::string_view folderPath, std::string_view fileName);
 
-// The name that Windows looks up for the last component of the path (its
+// Whether the path starts with \\?\ (or \??\), which turns off every change
+// that Windows makes to a path before it acts on it: it is taken as it
+// stands.
+bool IsVerbatim(std::string_view path);
+
+// The name that Windows looks up for the last component of a path (its
 // FileNameOf): without the dots and spaces at its end, which Windows drops,
-// unless the path starts with \\?\ (or \??\), which turns that and every
-// other change to the path off.
+// unless the path is verbatim (IsVerbatim).
 std::string_view NameAsLookedUp(std::string_view path);
+
+// The path of a temporary file beside `destinationPath`, NUL-terminated: in
+// its folder, named "~FC", the low 20 bits of `serial` as five upper-case
+// hexadecimal digits, then ".TMP" ("~FC0A1B2.TMP"). A valid 8.3 name in upper
+// case, so that no file system makes it a short name of its own; no longer
+// than needed, so that it takes a path near MAX_PATH over the limit as
+// seldom as can be; ".TMP", so that no listing of fonts takes it for one.
+ByteBuffer TemporaryPath(std::string_view destinationPath, std::uint32_t serial);
 
 }  // namespace fontctl

@@ -12,9 +12,19 @@
 
 #include "platform/byte_buffer.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace fontctl::platform {
+
+// Settles, before anything else runs, what Windows may do on the program's
+// behalf: a drive without a disk or a file it cannot open fails the call
+// instead of showing a message box that no one may see (a logon script runs
+// hidden, and would wait for it forever), and DLLs that Windows loads later
+// come only from the system folder, never from the program's own folder
+// (installers run fontctl from temporary folders that others can write to).
+void PrepareProcess();
 
 // The raw command line of the process, program name included, in the
 // program's code page and NUL-terminated. Made from the Unicode command line
@@ -55,8 +65,42 @@ Entry FindEntry(char const* path);
 // UTF-16, letter case ignored as Windows' file systems ignore it.
 bool SameFileName(std::string_view first, std::string_view second);
 
-// Copies the file, replacing a file at the destination. True when copied.
-bool CopyReplacing(char const* sourcePath, char const* destinationPath);
+// The full path that Windows' file functions make of a path
+// (GetFullPathName): a relative path resolved against the current folder (or
+// the current folder of its drive), "." and ".." folded, forward slashes made
+// backslashes, the dots and spaces at the end of the last component dropped.
+// A character that the program's code page cannot hold becomes '?', which
+// names no file. Null when Windows gives none, and when it is MAX_PATH (260)
+// UTF-16 code units long or longer: a program that is not long-path aware,
+// as fontctl is not, reaches no such path without the \\?\ prefix. (Windows'
+// wide functions may answer "no such path" for one that exists; Wine's reach
+// it. Such a path is refused alike on both.)
+ByteBuffer FullPathOf(char const* path);
+
+// The identifier of this process, which no other running process has.
+std::uint32_t CurrentProcessId();
+
+// What copying to a file that must not exist yet came to.
+enum class NewCopy {
+    Made,       // the file was created and the whole copy written to it
+    NameTaken,  // a file or folder of that name is there: nothing was touched
+    Failed,     // no copy: part of one may have been written to a new file
+};
+
+// Copies the file to `newPath`, creating it: never writes over anything.
+NewCopy CopyToNewFile(char const* sourcePath, char const* newPath);
+
+// Renames `fromPath` to `toPath` in one step, replacing what is at `toPath`:
+// a file there (or a link, not what it points to) is replaced, never written
+// to. It replaces nothing that copying over it would have refused to write: a
+// folder, a read-only file, a file held open by another process (the file of
+// a loaded font), or a hidden or system file when the file moved in lacks
+// that attribute. True when renamed; nothing changed otherwise.
+bool MoveReplacing(char const* fromPath, char const* toPath);
+
+// Deletes a file this run made, also when it is read-only (the copy of a
+// read-only source); leaves a folder alone. Whether it could is not reported.
+void DiscardFile(char const* path);
 
 // Adds the fonts of the file to the system font table. True when it added at
 // least one.

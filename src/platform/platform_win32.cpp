@@ -7,6 +7,7 @@
 #include "platform/win32_entries.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -43,33 +44,43 @@ UnitBuffer<wchar_t> Utf16FromAnsi(std::string_view text)
     return units;
 }
 
-}  // namespace
-
-ByteBuffer ReadCommandLine()
+// UTF-16 text in the ANSI code page, NUL-terminated. A system whose ANSI
+// code page is UTF-8 takes the conversion of fontctl-utf8.exe, which gives
+// '?' for an unpaired surrogate where WideCharToMultiByte would give U+FFFD,
+// a character file names may hold. Elsewhere WideCharToMultiByte converts
+// without best fit: a character that the code page lacks would otherwise
+// become a look-alike (a fullwidth quote a quote, a fullwidth backslash or,
+// under 932, a yen sign the byte 0x5C), which changes how a command line
+// splits and which file a path names. Without best fit it becomes '?', which
+// no file name holds. Text that Windows cannot convert becomes empty.
+ByteBuffer AnsiFromUtf16(wchar_t const* text)
 {
-    wchar_t const* const line = ::GetCommandLineW();
-    // A system whose ANSI code page is UTF-8 takes the conversion of
-    // fontctl-utf8.exe, which gives '?' for an unpaired surrogate where
-    // WideCharToMultiByte would give U+FFFD, a character file names may hold.
     if (::GetACP() == CP_UTF8) {
-        return Utf8FromUtf16(line);
+        return Utf8FromUtf16(text);
     }
-    // GetCommandLineA converts with best fit: a character that the code page
-    // lacks becomes a look-alike (a fullwidth quote a quote, a fullwidth
-    // backslash or, under 932, a yen sign the byte 0x5C), which changes how
-    // the line splits and which file a path names. Without best fit it
-    // becomes '?', which no file name holds.
     DWORD const flags = WC_NO_BEST_FIT_CHARS;
     char const defaultChar[] = "?";
-    int const size = ::WideCharToMultiByte(CP_ACP, flags, line, -1, nullptr, 0, defaultChar, nullptr);
+    int const size = ::WideCharToMultiByte(CP_ACP, flags, text, -1, nullptr, 0, defaultChar, nullptr);
     ByteBuffer bytes = AllocateBytes(size > 0 ? static_cast<std::size_t>(size) : 1);
     if (size <= 0
-        || ::WideCharToMultiByte(CP_ACP, flags, line, -1, bytes.get(), size, defaultChar, nullptr) != size) {
-        // A line that Windows cannot convert is read as an empty one: it
-        // runs nothing.
+        || ::WideCharToMultiByte(CP_ACP, flags, text, -1, bytes.get(), size, defaultChar, nullptr) != size) {
         bytes[0] = '\0';
     }
     return bytes;
+}
+
+}  // namespace
+
+void PrepareProcess()
+{
+    win32::PrepareProcess();
+}
+
+// A line that Windows cannot convert is read as an empty one: it runs
+// nothing.
+ByteBuffer ReadCommandLine()
+{
+    return AnsiFromUtf16(::GetCommandLineW());
 }
 
 bool IsDBCSLeadByte(unsigned char byte)
@@ -94,9 +105,33 @@ bool SameFileName(std::string_view first, std::string_view second)
     return win32::SameFileNameWith(first, second, Utf16FromAnsi);
 }
 
-bool CopyReplacing(char const* sourcePath, char const* destinationPath)
+// Resolved in UTF-16 from the characters that Windows reads from the bytes,
+// and converted back without best fit: a character of the current folder
+// that the code page lacks becomes '?', and the path names nothing.
+ByteBuffer FullPathOf(char const* path)
 {
-    return ::CopyFileA(sourcePath, destinationPath, FALSE) != FALSE;
+    wchar_t full[MAX_PATH];
+    return win32::GetFullPath(Utf16FromAnsi(path).get(), full) ? AnsiFromUtf16(full) : nullptr;
+}
+
+std::uint32_t CurrentProcessId()
+{
+    return ::GetCurrentProcessId();
+}
+
+NewCopy CopyToNewFile(char const* sourcePath, char const* newPath)
+{
+    return win32::CopyToNewFileWith(&::CopyFileA, sourcePath, newPath);
+}
+
+bool MoveReplacing(char const* fromPath, char const* toPath)
+{
+    return win32::MoveReplacingWith(&::GetFileAttributesA, &::MoveFileExA, fromPath, toPath);
+}
+
+void DiscardFile(char const* path)
+{
+    win32::DiscardFileWith(&::SetFileAttributesA, &::DeleteFileA, path);
 }
 
 bool AddFont(char const* path)

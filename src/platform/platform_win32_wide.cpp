@@ -9,6 +9,7 @@
 #include "platform/utf16_utf8.h"
 #include "platform/win32_entries.h"
 
+#include <cstdint>
 #include <string_view>
 
 #define WIN32_LEAN_AND_MEAN
@@ -25,6 +26,11 @@ UnitBuffer<wchar_t> Wide(std::string_view text)
 }
 
 }  // namespace
+
+void PrepareProcess()
+{
+    win32::PrepareProcess();
+}
 
 ByteBuffer ReadCommandLine()
 {
@@ -52,9 +58,31 @@ bool SameFileName(std::string_view first, std::string_view second)
     return win32::SameFileNameWith(first, second, Wide);
 }
 
-bool CopyReplacing(char const* sourcePath, char const* destinationPath)
+ByteBuffer FullPathOf(char const* path)
 {
-    return ::CopyFileW(Wide(sourcePath).get(), Wide(destinationPath).get(), FALSE) != FALSE;
+    wchar_t full[MAX_PATH];
+    return win32::GetFullPath(Wide(path).get(), full) ? Utf8FromUtf16(full) : nullptr;
+}
+
+std::uint32_t CurrentProcessId()
+{
+    return ::GetCurrentProcessId();
+}
+
+NewCopy CopyToNewFile(char const* sourcePath, char const* newPath)
+{
+    return win32::CopyToNewFileWith(&::CopyFileW, Wide(sourcePath).get(), Wide(newPath).get());
+}
+
+bool MoveReplacing(char const* fromPath, char const* toPath)
+{
+    return win32::MoveReplacingWith(
+        &::GetFileAttributesW, &::MoveFileExW, Wide(fromPath).get(), Wide(toPath).get());
+}
+
+void DiscardFile(char const* path)
+{
+    win32::DiscardFileWith(&::SetFileAttributesW, &::DeleteFileW, Wide(path).get());
 }
 
 bool AddFont(char const* path)

@@ -5,7 +5,9 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "platform/utf16_utf8.h"
 
+#include <cstddef>
 #include <memory>
 #include <string_view>
 
@@ -13,6 +15,87 @@
 #include <windows.h>
 
 namespace fontctl::platform::win32 {
+
+// The error mode makes a drive without a disk, or a file that cannot be
+// opened, fail the call rather than show a message box; bits that the parent
+// set stay. SetDefaultDllDirectories is looked up rather than imported:
+// Windows 7 has it only with update KB2533623, and an import that Windows
+// lacks would stop the program from starting at all.
+inline void PrepareProcess()
+{
+    UINT const quiet = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
+    ::SetErrorMode(::SetErrorMode(quiet) | quiet);
+    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+    // A procedure address is cast to its real type as any GetProcAddress
+    // result is; void (*)() is the type that may stand for any function.
+    auto const setDefaultDllDirectories
+        = reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void (*)()>(
+            ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    if (setDefaultDllDirectories != nullptr) {
+        setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    }
+}
+
+// The full path of a UTF-16 path into `full`, by GetFullPathNameW: true when
+// Windows gave one shorter than MAX_PATH. The wide form for both programs:
+// GetFullPathNameA would give fontctl.exe the current folder converted with
+// best fit, which can name another folder than the one Windows resolved.
+inline bool GetFullPath(wchar_t const* path, wchar_t (&full)[MAX_PATH])
+{
+    DWORD const length = ::GetFullPathNameW(path, MAX_PATH, full, nullptr);
+    return length > 0 && length < MAX_PATH;
+}
+
+template <typename Char> using CopyFileFunction = BOOL(WINAPI*)(Char const*, Char const*, BOOL);
+
+// CopyFile that fails where anything has the name already: created anew, so
+// the copy never writes into a file or through a link that was there.
+template <typename Char>
+NewCopy CopyToNewFileWith(CopyFileFunction<Char> copyFile, Char const* sourcePath, Char const* newPath)
+{
+    if (copyFile(sourcePath, newPath, TRUE) != FALSE) {
+        return NewCopy::Made;
+    }
+    DWORD const error = ::GetLastError();
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? NewCopy::NameTaken : NewCopy::Failed;
+}
+
+template <typename Char> using GetFileAttributesFunction = DWORD(WINAPI*)(Char const*);
+template <typename Char> using MoveFileExFunction = BOOL(WINAPI*)(Char const*, Char const*, DWORD);
+
+// Copying over a file re-creates it, which Windows refuses for a hidden or a
+// system file unless the new file has that attribute too; a rename replaces
+// either. The rename itself refuses what copying over it also would: a
+// folder, a read-only file, a file that is open (Windows holds a loaded
+// font's file open). The first two are checked here as well, since Wine's
+// rename replaces a read-only file, as its copy did only as root.
+template <typename Char>
+bool MoveReplacingWith(GetFileAttributesFunction<Char> getFileAttributes, MoveFileExFunction<Char> moveFileEx,
+    Char const* fromPath, Char const* toPath)
+{
+    DWORD const toAttributes = getFileAttributes(toPath);
+    if (toAttributes != INVALID_FILE_ATTRIBUTES) {
+        DWORD const refused = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY;
+        DWORD const kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+        if ((toAttributes & refused) != 0 || (toAttributes & kept & ~getFileAttributes(fromPath)) != 0) {
+            return false;
+        }
+    }
+    // Within one folder the rename is one step of the file system: whoever
+    // opens the name finds the old file or the new one, whole. With
+    // write-through the call returns once the rename is on the disk.
+    return moveFileEx(fromPath, toPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+// The file is this run's: no folder (CopyFile reports a folder of that name
+// as a name taken), and read-only only when its source was.
+template <typename Char>
+void DiscardFileWith(BOOL(WINAPI* setFileAttributes)(Char const*, DWORD),
+    BOOL(WINAPI* deleteFile)(Char const*), Char const* path)
+{
+    setFileAttributes(path, FILE_ATTRIBUTE_NORMAL);
+    deleteFile(path);
+}
 
 // What a failed FindFirstFile says about the path. Only the codes that mean
 // the search looked and matched nothing say that nothing is there: a file or

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -93,10 +94,38 @@ bool SameFileName(std::string_view first, std::string_view second)
         [](char a, char b) { return FoldAscii(a) == FoldAscii(b); });
 }
 
-bool CopyReplacing(char const* sourcePath, char const* destinationPath)
+// Not recorded: GetFullPathName only works on the text and the current
+// folder, and the calls that follow show the paths it gave.
+ByteBuffer FullPathOf(char const* path)
 {
-    Record("CopyReplacing", {sourcePath, destinationPath});
-    return F().copyResult;
+    auto const scripted = F().fullPaths.find(path);
+    if (scripted == F().fullPaths.end()) {
+        return Bytes(path);
+    }
+    return scripted->second.empty() ? nullptr : Bytes(scripted->second);
+}
+
+std::uint32_t CurrentProcessId()
+{
+    return F().processId;
+}
+
+NewCopy CopyToNewFile(char const* sourcePath, char const* newPath)
+{
+    Record("CopyToNewFile", {sourcePath, newPath});
+    auto const scripted = F().newCopies.find(newPath);
+    return scripted == F().newCopies.end() ? NewCopy::Made : scripted->second;
+}
+
+bool MoveReplacing(char const* fromPath, char const* toPath)
+{
+    Record("MoveReplacing", {fromPath, toPath});
+    return F().moveResult;
+}
+
+void DiscardFile(char const* path)
+{
+    Record("DiscardFile", {path});
 }
 
 bool AddFont(char const* path)

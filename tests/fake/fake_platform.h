@@ -1,10 +1,11 @@
-// A recording fake of the platform layer for native tests: every call is
-// recorded with its exact argument bytes, and each operation returns what
-// the test scripted.
+// A recording fake of the platform layer for native tests: every call that
+// reaches the file system, the font table or the windows is recorded with its
+// exact argument bytes, and each operation returns what the test scripted.
 #pragma once
 
 #include "platform/platform.h"
 
+#include <cstdint>
 #include <map>
 #include <set>
 #include <string>
@@ -25,7 +26,8 @@ struct FakeEntry {
 };
 
 struct FakePlatform {
-    // Each call as "Name(arg, arg)", arguments as the raw bytes received.
+    // Each call as "Name(arg, arg)", arguments as the raw bytes received;
+    // FullPathOf, which only works on text, is not among them.
     std::vector<std::string> calls;
 
     std::string commandLine;
@@ -38,7 +40,17 @@ struct FakePlatform {
     // a whole); NothingThere for a path not listed.
     std::map<std::string, FakeEntry> entries;
 
-    bool copyResult = true;
+    // What FullPathOf answers for each path: an empty one for none (Windows
+    // gave none, or one of MAX_PATH units or more). A path not listed is its
+    // own full path.
+    std::map<std::string, std::string> fullPaths;
+
+    std::uint32_t processId = 0x100;
+
+    // What CopyToNewFile answers for each new path; Made for a path not
+    // listed.
+    std::map<std::string, platform::NewCopy> newCopies;
+    bool moveResult = true;
     bool addFontResult = true;
     bool removeFontResult = true;
     bool deleteResult = true;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,34 @@ namespace fontctl {
 namespace {
 
 using Calls = std::vector<std::string>;
+using platform::NewCopy;
+
+// The fake's process identifier is 0x100: its temporary names hold the
+// serials from 0x40 on, one more for each name that is taken.
+std::string TemporaryIn(std::string const& folder, unsigned taken = 0)
+{
+    return folder + "\\~FC0004" + "0123456789ABCDEF"[taken] + ".TMP";
+}
+
+// The calls of an install that gets past the existence tests and copies by
+// way of `temporary`, each path given as the steps get it.
+Calls CopiedBy(std::string const& sourcePath, std::string const& folderPath,
+    std::string const& destinationPath, std::string const& temporary)
+{
+    return {
+        "PathExists(" + sourcePath + ")",
+        "PathExists(" + folderPath + ")",
+        "FindEntry(" + destinationPath + ")",
+        "CopyToNewFile(" + sourcePath + ", " + temporary + ")",
+        "MoveReplacing(" + temporary + ", " + destinationPath + ")",
+    };
+}
+
+Calls Plus(Calls calls, Calls const& more)
+{
+    calls.insert(calls.end(), more.begin(), more.end());
+    return calls;
+}
 
 class InstallFontTest : public testing::Test {
 protected:
@@ -33,7 +63,8 @@ TEST_F(InstallFontTest, CopiesAddsTheCopyAndBroadcastsOnSuccess)
             "PathExists(C:\\src\\a.ttf)",
             "PathExists(D:\\fonts)",
             "FindEntry(D:\\fonts\\a.ttf)",
-            "CopyReplacing(C:\\src\\a.ttf, D:\\fonts\\a.ttf)",
+            "CopyToNewFile(C:\\src\\a.ttf, D:\\fonts\\~FC00040.TMP)",
+            "MoveReplacing(D:\\fonts\\~FC00040.TMP, D:\\fonts\\a.ttf)",
             "AddFont(D:\\fonts\\a.ttf)",
             "NotifyFontChange()",
         }));
@@ -68,28 +99,161 @@ TEST_F(InstallFontTest, AMissingFolderStopsBeforeTheCopy)
     EXPECT_EQ(Platform().calls, (Calls {"PathExists(a.ttf)", "PathExists(D:\\none)"}));
 }
 
-// A failed copy stops before the font table; a copy from which the font
-// table takes no font stays, and nothing is broadcast.
-TEST_F(InstallFontTest, AFailingStepEndsTheInstallationWithItsCode)
+struct CopyCase {
+    std::string name;
+    std::vector<NewCopy> newCopies;  // what each temporary name in turn gives
+    bool moved;
+    bool added;
+    InstallResult expected;
+    Calls calls;  // after the lookup
+};
+
+// The copy goes to a new temporary file beside the destination and is renamed
+// over it. A failed write or rename deletes the temporary file and stops
+// before the font table; a name that is taken is passed over. A copy from
+// which the font table takes no font stays, and nothing is broadcast.
+TEST_F(InstallFontTest, TheCopyReplacesTheDestinationInOneStepOrNotAtAll)
 {
-    Calls const copied = {
-        "PathExists(a.ttf)",
-        "PathExists(D:\\f)",
-        "FindEntry(D:\\f\\a.ttf)",
-        "CopyReplacing(a.ttf, D:\\f\\a.ttf)",
+    std::string const temporary = TemporaryIn("D:\\f");
+    std::string const copyCall = "CopyToNewFile(a.ttf, " + temporary + ")";
+    std::string const moveCall = "MoveReplacing(" + temporary + ", D:\\f\\a.ttf)";
+    std::string const discardCall = "DiscardFile(" + temporary + ")";
+    std::vector<NewCopy> const allTaken(16, NewCopy::NameTaken);
+    Calls allTakenCalls;
+    for (unsigned taken = 0; taken < 16; ++taken) {
+        allTakenCalls.push_back("CopyToNewFile(a.ttf, " + TemporaryIn("D:\\f", taken) + ")");
+    }
+    CopyCase const cases[] = {
+        {"copied and added", {}, true, true, InstallResult::Success,
+            {copyCall, moveCall, "AddFont(D:\\f\\a.ttf)", "NotifyFontChange()"}},
+        {"the temporary write fails", {NewCopy::Failed}, true, true, InstallResult::CopyFailed,
+            {copyCall, discardCall}},
+        {"the rename fails", {}, false, true, InstallResult::CopyFailed, {copyCall, moveCall, discardCall}},
+        {"the font table takes nothing", {}, true, false, InstallResult::AddFailed,
+            {copyCall, moveCall, "AddFont(D:\\f\\a.ttf)"}},
+        {"two names taken", {NewCopy::NameTaken, NewCopy::NameTaken}, true, true, InstallResult::Success,
+            {copyCall, "CopyToNewFile(a.ttf, " + TemporaryIn("D:\\f", 1) + ")",
+                "CopyToNewFile(a.ttf, " + TemporaryIn("D:\\f", 2) + ")",
+                "MoveReplacing(" + TemporaryIn("D:\\f", 2) + ", D:\\f\\a.ttf)", "AddFont(D:\\f\\a.ttf)",
+                "NotifyFontChange()"}},
+        {"a taken name, then a failed write", {NewCopy::NameTaken, NewCopy::Failed}, true, true,
+            InstallResult::CopyFailed,
+            {copyCall, "CopyToNewFile(a.ttf, " + TemporaryIn("D:\\f", 1) + ")",
+                "DiscardFile(" + TemporaryIn("D:\\f", 1) + ")"}},
+        // Nothing of another's is deleted.
+        {"every name taken", allTaken, true, true, InstallResult::CopyFailed, allTakenCalls},
     };
-    for (bool const copyFails : {true, false}) {
+    for (auto const& c : cases) {
         fake::Reset();
         GivenExisting({"a.ttf", "D:\\f"});
-        Platform().copyResult = !copyFails;
-        Platform().addFontResult = false;
-        Calls expected = copied;
-        if (!copyFails) {
-            expected.emplace_back("AddFont(D:\\f\\a.ttf)");
+        for (unsigned taken = 0; taken < c.newCopies.size(); ++taken) {
+            Platform().newCopies[TemporaryIn("D:\\f", taken)] = c.newCopies[taken];
         }
-        EXPECT_EQ(
-            InstallFont("a.ttf", "D:\\f"), copyFails ? InstallResult::CopyFailed : InstallResult::AddFailed);
-        EXPECT_EQ(Platform().calls, expected) << copyFails;
+        Platform().moveResult = c.moved;
+        Platform().addFontResult = c.added;
+        EXPECT_EQ(InstallFont("a.ttf", "D:\\f"), c.expected) << c.name;
+        EXPECT_EQ(Platform().calls,
+            Plus({"PathExists(a.ttf)", "PathExists(D:\\f)", "FindEntry(D:\\f\\a.ttf)"}, c.calls))
+            << c.name;
+    }
+}
+
+// Each run's temporary names start from its own process identifier, so that
+// runs at the same time seldom try the same name.
+TEST_F(InstallFontTest, TheTemporaryNameComesFromTheProcessIdentifier)
+{
+    struct {
+        std::uint32_t processId;
+        std::string temporary;
+    } const cases[] = {
+        {0x100, "~FC00040.TMP"},
+        {0x1234568, "~FC8D15A.TMP"},
+        // Only the low 20 bits of the quarter are kept.
+        {0xFFFFFFFC, "~FCFFFFF.TMP"},
+    };
+    for (auto const& [processId, temporary] : cases) {
+        fake::Reset();
+        GivenExisting({"a.ttf", "D:\\f"});
+        Platform().processId = processId;
+        EXPECT_EQ(InstallFont("a.ttf", "D:\\f"), InstallResult::Success) << temporary;
+        EXPECT_EQ(Platform().calls[3], "CopyToNewFile(a.ttf, D:\\f\\" + temporary + ")");
+    }
+}
+
+struct LongPathCase {
+    std::string name;
+    std::string sourcePath;
+    std::string folderPath;
+    std::set<std::string> beyondMaxPath;  // paths that have no usable full path
+    InstallResult expected;
+    Calls calls;
+};
+
+// A path whose full form reaches MAX_PATH (260 UTF-16 code units) is one that
+// Windows' file functions cannot take, and FullPathOf gives none for it: the
+// step it belongs to fails with its code, touching nothing. A \\?\ path is
+// taken at any length, as it stands.
+TEST_F(InstallFontTest, APathBeyondMaxPathFailsItsStep)
+{
+    std::string const source = "C:\\src\\a.ttf";
+    std::string const folder = "D:\\f";
+    std::string const destination = "D:\\f\\a.ttf";
+    std::string const temporary = TemporaryIn(folder);
+    std::string const verbatim = "\\\\?\\";
+    LongPathCase const cases[] = {
+        {"source", source, folder, {source}, InstallResult::SourceMissing, {}},
+        {"folder", source, folder, {folder}, InstallResult::FolderMissing, {"PathExists(" + source + ")"}},
+        {"destination", source, folder, {destination}, InstallResult::CopyFailed,
+            {"PathExists(" + source + ")", "PathExists(" + folder + ")"}},
+        // The destination fits, its temporary file would not: nothing is
+        // written.
+        {"temporary file", source, folder, {temporary}, InstallResult::CopyFailed,
+            {"PathExists(" + source + ")", "PathExists(" + folder + ")", "FindEntry(" + destination + ")"}},
+        {"\\\\?\\ paths", verbatim + source, verbatim + folder,
+            {verbatim + source, verbatim + folder, verbatim + destination, verbatim + temporary},
+            InstallResult::Success,
+            Plus(CopiedBy(verbatim + source, verbatim + folder, verbatim + destination, verbatim + temporary),
+                {"AddFont(" + verbatim + destination + ")", "NotifyFontChange()"})},
+    };
+    for (auto const& c : cases) {
+        fake::Reset();
+        GivenExisting({c.sourcePath, c.folderPath});
+        for (std::string const& path : c.beyondMaxPath) {
+            Platform().fullPaths[path] = "";
+        }
+        EXPECT_EQ(InstallFont(c.sourcePath.c_str(), c.folderPath.c_str()), c.expected) << c.name;
+        EXPECT_EQ(Platform().calls, c.calls) << c.name;
+    }
+}
+
+// The lookup, the copy, the rename and the font table all get the full path
+// of the destination, as the file functions resolve it: the font table is
+// not left to resolve a relative path its own way. The source and the folder
+// are tested as given.
+TEST_F(InstallFontTest, EveryStepGetsTheFullPathOfTheDestination)
+{
+    struct {
+        std::string folderPath;
+        std::string fileName;
+        std::string destinationPath;  // as put together
+        std::string fullPath;         // as Windows resolves it
+    } const cases[] = {
+        {"fonts", "a.ttf", "fonts\\a.ttf", "C:\\work\\fonts\\a.ttf"},
+        {"..\\f", "a.ttf", "..\\f\\a.ttf", "C:\\f\\a.ttf"},
+        {"D:", "a.ttf", "D:a.ttf", "D:\\current\\a.ttf"},
+        {"D:\\f", "a.ttf. .", "D:\\f\\a.ttf. .", "D:\\f\\a.ttf"},
+    };
+    for (auto const& [folderPath, fileName, destinationPath, fullPath] : cases) {
+        fake::Reset();
+        std::string const sourcePath = "C:\\src\\" + fileName;
+        GivenExisting({sourcePath, folderPath});
+        Platform().fullPaths[destinationPath] = fullPath;
+        std::string const temporary = fullPath.substr(0, fullPath.rfind('\\') + 1) + "~FC00040.TMP";
+        EXPECT_EQ(InstallFont(sourcePath.c_str(), folderPath.c_str()), InstallResult::Success) << folderPath;
+        EXPECT_EQ(Platform().calls,
+            Plus(CopiedBy(sourcePath, folderPath, fullPath, temporary),
+                {"AddFont(" + fullPath + ")", "NotifyFontChange()"}))
+            << folderPath;
     }
 }
 
@@ -110,16 +274,12 @@ TEST_F(InstallFontTest, TheCopyGoesToTheFolderUnderTheFileName)
     for (auto const& [sourcePath, folderPath, destinationPath] : cases) {
         fake::Reset();
         GivenExisting({sourcePath, folderPath});
+        std::string const temporary
+            = destinationPath.substr(0, destinationPath.rfind('\\') + 1) + "~FC00040.TMP";
         EXPECT_EQ(InstallFont(sourcePath.c_str(), folderPath.c_str()), InstallResult::Success) << folderPath;
         EXPECT_EQ(Platform().calls,
-            (Calls {
-                "PathExists(" + sourcePath + ")",
-                "PathExists(" + folderPath + ")",
-                "FindEntry(" + destinationPath + ")",
-                "CopyReplacing(" + sourcePath + ", " + destinationPath + ")",
-                "AddFont(" + destinationPath + ")",
-                "NotifyFontChange()",
-            }))
+            Plus(CopiedBy(sourcePath, folderPath, destinationPath, temporary),
+                {"AddFont(" + destinationPath + ")", "NotifyFontChange()"}))
             << folderPath;
     }
 }
@@ -173,9 +333,9 @@ TEST_F(InstallFontTest, TheCopyReplacesOnlyTheFileOfThatVeryName)
             "FindEntry(" + destinationPath + ")",
         };
         if (c.expected == InstallResult::Success) {
-            expectedCalls.insert(expectedCalls.end(),
-                {"CopyReplacing(" + sourcePath + ", " + destinationPath + ")",
-                    "AddFont(" + destinationPath + ")", "NotifyFontChange()"});
+            expectedCalls
+                = Plus(CopiedBy(sourcePath, c.folderPath, destinationPath, TemporaryIn(c.folderPath)),
+                    {"AddFont(" + destinationPath + ")", "NotifyFontChange()"});
         }
         EXPECT_EQ(Platform().calls, expectedCalls) << c.name;
     }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -160,6 +161,35 @@ TEST_F(WindowsPathsTest, WindowsLooksANameUpWithoutTheDotsAndSpacesAtItsEnd)
     UseCodePage(CodePage::Japanese932);
     for (auto const& [path, lookedUp] : cases) {
         EXPECT_EQ(NameAsLookedUp(path), lookedUp) << path;
+    }
+}
+
+struct TemporaryCase {
+    CodePage codePage;
+    std::string destinationPath;
+    std::uint32_t serial;
+    std::string temporaryPath;
+};
+
+// The temporary file is made in the destination's own folder, under an
+// upper-case 8.3 name that holds the serial's low 20 bits.
+TEST_F(WindowsPathsTest, TheTemporaryFileIsBesideTheDestination)
+{
+    TemporaryCase const cases[] = {
+        {CodePage::SingleByte, "C:\\dst\\a.ttf", 0, "C:\\dst\\~FC00000.TMP"},
+        {CodePage::SingleByte, "C:\\dst\\Another Long Font.ttf", 0xABCDE, "C:\\dst\\~FCABCDE.TMP"},
+        {CodePage::SingleByte, "C:\\dst\\a.ttf", 0xFFF12345, "C:\\dst\\~FC12345.TMP"},
+        {CodePage::SingleByte, "\\\\?\\C:\\dst\\a.ttf", 1, "\\\\?\\C:\\dst\\~FC00001.TMP"},
+        {CodePage::SingleByte, "\\a.ttf", 1, "\\~FC00001.TMP"},
+        {CodePage::SingleByte, "D:a.ttf", 1, "D:~FC00001.TMP"},
+        // Under 932 the folder 表 ends in the byte 0x5C, which is no
+        // separator: the file goes into that folder, not beside it.
+        {CodePage::Japanese932, "C:\\\x95\\\\a.ttf", 2, "C:\\\x95\\\\~FC00002.TMP"},
+        {CodePage::Japanese932, "C:\\\x95\\\x95\\.ttf", 2, "C:\\~FC00002.TMP"},
+    };
+    for (auto const& [codePage, destinationPath, serial, temporaryPath] : cases) {
+        UseCodePage(codePage);
+        EXPECT_STREQ(TemporaryPath(destinationPath, serial).get(), temporaryPath.c_str()) << destinationPath;
     }
 }
 
