@@ -67,16 +67,19 @@ bool CopyInOneStep(char const* sourcePath, ByteBuffer const& destinationPath)
 
 InstallResult InstallFont(char const* sourcePath, char const* folderPath)
 {
-    if (*sourcePath == '\0' || !WithinPathLimit(sourcePath) || !platform::PathExists(sourcePath)) {
+    ByteBuffer const fullSourcePath = *sourcePath == '\0' ? nullptr : PathToActOn(sourcePath);
+    if (!fullSourcePath || !platform::PathExists(sourcePath)) {
         return InstallResult::SourceMissing;
     }
     if (*folderPath == '\0' || !WithinPathLimit(folderPath) || !platform::PathExists(folderPath)) {
         return InstallResult::FolderMissing;
     }
 
+    // A source that is already the destination is not copied onto itself:
+    // a copy over the file it reads from fails, and so the install does.
     ByteBuffer const destinationPath = PathToActOn(DestinationPath(folderPath, FileNameOf(sourcePath)).get());
-    if (!destinationPath || !MayCopyTo(destinationPath.get())
-        || !CopyInOneStep(sourcePath, destinationPath)) {
+    if (!destinationPath || platform::SameFileName(fullSourcePath.get(), destinationPath.get())
+        || !MayCopyTo(destinationPath.get()) || !CopyInOneStep(sourcePath, destinationPath)) {
         return InstallResult::CopyFailed;
     }
     // The font table gets the copy in the folder, never the source, by the

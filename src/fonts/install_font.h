@@ -20,9 +20,10 @@ enum class InstallResult : std::int32_t {
 // copy to the font table by its full path and broadcasts the font change.
 // Stops at the first failing step with its code; a path that Windows' file
 // functions cannot take (see WithinPathLimit) fails its step. The copy is
-// refused (CopyFailed, nothing touched) when the name is the 8.3 alias of
-// another file in the folder, or when the folder cannot be looked at to tell.
-// A failed copy leaves the folder as it was.
+// refused (CopyFailed, nothing touched) when the source is the destination
+// itself, when the name is the 8.3 alias of another file in the folder, or
+// when the folder cannot be looked at to tell. A failed copy leaves the
+// folder as it was.
 InstallResult InstallFont(char const* sourcePath, char const* folderPath);
 
 }  // namespace fontctl

@@ -79,13 +79,6 @@ ByteBuffer DestinationPath(std::string_view folderPath, std::string_view fileNam
     return path;
 }
 
-bool IsVerbatim(std::string_view path)
-{
-    // \\?\ or \??\: they differ in the second character only.
-    return path.size() >= 4 && path[0] == '\\' && (path[1] == '\\' || path[1] == '?') && path[2] == '?'
-        && path[3] == '\\';
-}
-
 std::string_view NameAsLookedUp(std::string_view path)
 {
     std::string_view const fileName = FileNameOf(path);

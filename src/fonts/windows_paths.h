@@ -27,7 +27,12 @@ ByteBuffer DestinationPath(std::string_view folderPath, std::string_view fileNam
 // Whether the path starts with \\?\ (or \??\), which turns off every change
 // that Windows makes to a path before it acts on it: it is taken as it
 // stands.
-bool IsVerbatim(std::string_view path);
+inline bool IsVerbatim(std::string_view path)
+{
+    // \\?\ or \??\: they differ in the second character only.
+    return path.size() >= 4 && path[0] == '\\' && (path[1] == '\\' || path[1] == '?') && path[2] == '?'
+        && path[3] == '\\';
+}
 
 // The name that Windows looks up for the last component of a path (its
 // FileNameOf): without the dots and spaces at its end, which Windows drops,

@@ -115,12 +115,16 @@ template <typename Put> void DecodeUtf8(std::string_view text, Put put)
 }  // namespace utf_detail
 
 // The UTF-8 form of NUL-terminated UTF-16 text, NUL-terminated; an unpaired
-// surrogate becomes '?'.
+// surrogate becomes '?'. Written in one pass into room for the longest form:
+// no code unit gives more than three bytes (a surrogate pair, two units,
+// gives four).
 template <typename Unit> ByteBuffer Utf8FromUtf16(Unit const* text)
 {
-    std::size_t size = 0;
-    utf_detail::EncodeUtf8(text, [&size](std::uint32_t) { ++size; });
-    ByteBuffer bytes = AllocateBytes(size + 1);
+    std::size_t units = 0;
+    while (text[units] != 0) {
+        ++units;
+    }
+    ByteBuffer bytes = AllocateBytes(3 * units + 1);
     char* out = bytes.get();
     utf_detail::EncodeUtf8(text, [&out](std::uint32_t byte) { *out++ = static_cast<char>(byte); });
     *out = '\0';
@@ -136,12 +140,11 @@ template <typename Unit> UnitBuffer<Unit> AllocateUnits(std::size_t count)
 
 // The UTF-16 form of UTF-8 text (a NUL-terminated string, or a part of one
 // without its NUL), NUL-terminated; each byte that is no part of a UTF-8
-// character becomes '?'.
+// character becomes '?'. Written in one pass into room for the longest form:
+// no byte gives more than one code unit (a four-byte character gives two).
 template <typename Unit> UnitBuffer<Unit> Utf16FromUtf8(std::string_view text)
 {
-    std::size_t count = 0;
-    utf_detail::DecodeUtf8(text, [&count](std::uint32_t) { ++count; });
-    UnitBuffer<Unit> units = AllocateUnits<Unit>(count + 1);
+    UnitBuffer<Unit> units = AllocateUnits<Unit>(text.size() + 1);
     Unit* out = units.get();
     utf_detail::DecodeUtf8(text, [&out](std::uint32_t unit) { *out++ = static_cast<Unit>(unit); });
     *out = 0;

@@ -6,9 +6,14 @@ fontctl.exe hands paths to the narrow (A) file and font functions, in the
 ANSI code page, and fontctl-utf8.exe to the wide (W) ones, in UTF-16: each
 imports its own form of every one of them and not one of the other form.
 Both read the Unicode command line (GetCommandLineW) and never the one that
-Windows converts with best fit (GetCommandLineA), read why a search failed
-(GetLastError) and compare file names as the file system does
-(CompareStringOrdinal, on UTF-16). Only fontctl.exe converts between the
+Windows converts with best fit (GetCommandLineA), read why a search or a copy
+failed (GetLastError), compare file names as the file system does
+(CompareStringOrdinal, on UTF-16) and resolve full paths in UTF-16
+(GetFullPathNameW: its narrow form converts with best fit). Both set, at
+start, the error mode that fails a call on a drive without a disk instead of
+showing a message box (SetErrorMode), and load DLLs from the system folder
+only (SetDefaultDllDirectories, looked up by name with GetProcAddress, since
+Windows 7 has it only with an update). Only fontctl.exe converts between the
 code page and UTF-16 (WideCharToMultiByte for its command line,
 MultiByteToWideChar for names it compares) and asks for lead bytes of the
 code page; fontctl-utf8.exe does its UTF-8 conversions itself. fontctl.exe's manifest asks for asInvoker without uiAccess and sets
@@ -45,15 +50,20 @@ UTF8_CODE_PAGE = [
 # The functions that take a path (or, PostMessage, none, but come in both
 # forms all the same), by library, without their A or W.
 TWO_FORMS = {
-    "kernel32.dll": ["CopyFile", "DeleteFile", "FindFirstFile"],
+    "kernel32.dll": ["CopyFile", "DeleteFile", "FindFirstFile", "GetFileAttributes", "MoveFileEx",
+                     "SetFileAttributes"],
     "shlwapi.dll": ["PathFileExists"],
     "gdi32.dll": ["AddFontResource", "RemoveFontResource"],
     "user32.dll": ["PostMessage"],
 }
 
 # What each program imports (library, function) and what it must not.
-COMMON = {("kernel32.dll", name) for name in ("GetCommandLineW", "FindClose", "GetLastError", "CompareStringOrdinal")}
-NEVER = {("kernel32.dll", "GetCommandLineA")}
+COMMON = {("kernel32.dll", name) for name in ("GetCommandLineW", "FindClose", "GetLastError", "CompareStringOrdinal",
+                                               "GetFullPathNameW", "GetCurrentProcessId", "SetErrorMode",
+                                               "GetModuleHandleW", "GetProcAddress")}
+NEVER = {("kernel32.dll", name) for name in ("GetCommandLineA", "GetFullPathNameA")}
+# Looked up by name: the image holds it as a string of its own.
+LOOKED_UP = b"\0SetDefaultDllDirectories\0"
 NARROW_ONLY = {("kernel32.dll", name) for name in ("WideCharToMultiByte", "MultiByteToWideChar", "IsDBCSLeadByte")}
 
 
@@ -114,6 +124,11 @@ def main(fontctl_path, utf8_path):
             fail(f"{path} does not import {function} from {dll}")
         for dll, function in sorted(forbidden & found):
             fail(f"{path} imports {function} from {dll}")
+
+        with open(path, "rb") as file:
+            looked_up = LOOKED_UP in file.read()
+        if not looked_up and ("kernel32.dll", "SetDefaultDllDirectories") not in found:
+            fail(f"{path} neither imports nor looks up SetDefaultDllDirectories")
 
         elements_found = manifest_elements(image)
         if elements_found is None:

@@ -363,14 +363,12 @@ class BatchScriptTest(CallerCase):
 
     def test_long_paths_are_installed_or_reported(self):
         # Wine's cmd finds no extension, attributes or full path for a file
-        # whose full path is longer than 259 characters. fontctl.exe does not
-        # reach such a font (1); fontctl-utf8.exe does under Wine, while on
-        # Windows its wide functions reach it only with \\?\, which the
-        # script does not add (1 too). The copies go to a drive root, so that
+        # whose full path is longer than 259 characters. Neither program
+        # reaches such a font without \\?\, which the script does not add
+        # (1), on Wine as on Windows. The copies go to a drive root, so that
         # their own paths are short.
         cases = [("fontctl.exe", self.deploy, "1 font file not found", 1),
-                 ("fontctl-utf8.exe", self.deploy_utf8,
-                  *self.answer(wine=("0 installed", 0), windows=("1 font file not found", 1)))]
+                 ("fontctl-utf8.exe", self.deploy_utf8, "1 font file not found", 1)]
         for label, deploy, answer, status in cases:
             with self.subTest(label):
                 tools = deploy(self.new_dir("tools"))

@@ -1,6 +1,7 @@
 """Each row of the command table, run for real: what is written and what is
 done, with exit status 0 every time."""
 from e2e_case import E2ECase
+from wine_trace import trace_calls, traced_calls
 
 
 class CommandTableTest(E2ECase):
@@ -89,3 +90,19 @@ class CommandTableTest(E2ECase):
             with self.subTest(name):
                 outcome = self.fontctl(*args)
                 self.assertOutcome(outcome, stdout, broadcasts=0)
+
+    def test_process_settings(self):
+        # Before anything else, both programs make a drive without a disk
+        # fail the call instead of showing a message box that a hidden script
+        # would wait on forever (SEM_FAILCRITICALERRORS |
+        # SEM_NOOPENFILEERRORBOX), and have DLLs loaded from the system folder
+        # only (LOAD_LIBRARY_SEARCH_SYSTEM32), not from the program's own,
+        # which may be a temporary folder that others can write to. Only
+        # Wine can trace a program's calls.
+        if self.session.platform != "wine":
+            self.skipTest("needs a trace of the program's calls: only Wine gives one")
+        settings = ("kernel32.SetErrorMode", "kernel32.SetDefaultDllDirectories")
+        outcome = self.fontctl("10", env=trace_calls(self, *settings))
+        self.assertOutcome(outcome, b"0", broadcasts=1)
+        self.assertIn(b"00008001", traced_calls(outcome.stderr, settings[0]))
+        self.assertEqual(traced_calls(outcome.stderr, settings[1]), [b"00000800"])

@@ -24,6 +24,11 @@ DEFINED_HIGH_1252 = [bytes(b for b in range(low, high) if b not in b"\x81\x8d\x8
 ALL_HIGH_BYTES = bytes(range(0x80, 0x100))
 
 
+def utf16_length(text):
+    """How many UTF-16 code units the text is, as Windows counts a path."""
+    return len(text.encode("utf-16-le")) // 2
+
+
 class HostileInputTest(E2ECase):
     def setUp(self):
         super().setUp()
@@ -46,19 +51,11 @@ class HostileInputTest(E2ECase):
             if path.exists():
                 self.discard(path)
 
-    def wide(self):
-        """Whether the program reaches paths beyond MAX_PATH: fontctl-utf8.exe
-        under Wine, whose wide functions do. Windows' wide functions reach
-        them only with the \\\\?\\ prefix (or longPathAware in the
-        manifest, which it does not have), and answer as the narrow ones."""
-        return self.answer(wine=self.session.fontctl_exe == self.session.fontctl_utf8_exe, windows=False)
-
     def test_command_line_at_the_length_limit(self):
         font, folder, root = self.raw(self.font), self.raw(self.folder), self.raw(self.root)
-        # The narrow search cannot take a path that long, so whether anything
-        # is there is unknown: nothing is done (1). Wine's wide search takes
-        # it, and finds nothing there (0, broadcast).
-        long_removal = (b"0", 1) if self.wide() else (b"1", 0)
+        # No function of either program can take a path that long, so
+        # whether anything is there is unknown: nothing is done (1).
+        long_removal = (b"1", 0)
 
         def padded(head, filler, tail=b""):
             room = LONGEST_COMMAND_LINE - len(head) - len(tail)
@@ -89,41 +86,59 @@ class HostileInputTest(E2ECase):
             self.assertRun(line, *long_removal, locale=JAPANESE)
 
     def test_paths_longer_than_max_path(self):
-        # The narrow existence test and search of fontctl.exe take at most
-        # MAX_PATH (260) characters: at a longer path nothing exists for the
-        # one, and the other cannot look. The wide functions of
-        # fontctl-utf8.exe reach such paths under Wine: there each path is
-        # found.
+        # Neither program is long-path aware: Windows' functions take a path
+        # only while its full form is shorter than MAX_PATH (260 UTF-16
+        # units). Both programs refuse a longer one alike, on Wine (whose wide
+        # functions reach it) as on Windows (whose wide functions may say it
+        # is not there): an install answers 1 for the font, 2 for the folder,
+        # a removal 1, touching nothing.
         for component_length in (100, 250):
             deep = self.sandbox.joinpath(*[c * component_length for c in "dlmn"])
             with self.subTest(length=len(self.win(deep))):
                 self.assertGreater(len(self.win(deep)), 400)
                 long_font = self.truetype(deep / "font.ttf")
                 long_folder = self.make_folder(deep / "folder")
-                install_long_font = b"fontctl.exe 1 " + self.raw(long_font) + b" " + self.raw(self.folder)
-                install_into_long_folder = b"fontctl.exe 1 " + self.raw(self.font) + b" " + self.raw(long_folder)
-                remove_long_font = b"fontctl.exe 2 " + self.raw(long_font)
-                if self.wide():
-                    self.assertRun(install_long_font, b"0", 1, may_change=[self.folder / "font.ttf"])
-                    self.assertRun(install_into_long_folder, b"0", 1, may_change=[long_folder / "font.ttf"])
-                    # Found, but never added to the font table: not removed.
-                    self.assertRun(remove_long_font, b"1", 0)
-                else:
-                    self.assertRun(install_long_font, b"1", 0)
-                    self.assertRun(install_into_long_folder, b"2", 0)
-                    # The search cannot take the path: the file stays, and the
-                    # caller does not read success.
-                    self.assertRun(remove_long_font, b"1", 0)
+                self.assertRun(b"fontctl.exe 1 " + self.raw(long_font) + b" " + self.raw(self.folder), b"1", 0)
+                self.assertRun(b"fontctl.exe 1 " + self.raw(self.font) + b" " + self.raw(long_folder), b"2", 0)
+                self.assertRun(b"fontctl.exe 2 " + self.raw(long_font), b"1", 0)
                 self.assertTrue(long_font.exists())
 
+    def test_paths_at_max_path(self):
+        # A full path of 259 UTF-16 units is taken, one of 260 is not. A
+        # relative path counts with the current folder that it is resolved
+        # against, and the length is counted in UTF-16 units, as Windows
+        # counts it: under code page 932 表 is two bytes and one unit, and 📁
+        # (beyond the Basic Multilingual Plane) is two units.
+        utf8 = self.session.fontctl_exe == self.session.fontctl_utf8_exe
+        counted_apart = ("📁", SINGLE_BYTE) if utf8 else ("表", JAPANESE)
+        for characters, locale in (("", SINGLE_BYTE), counted_apart):
+            for length, answer in ((259, b"0"), (260, b"1")):
+                with self.subTest(characters=characters, length=length):
+                    case = self.new_dir(f"at {length}")
+                    # The name: n, the characters ten times, n up to length.
+                    head = "n" + characters * 10
+                    name = head + "n" * (length - utf16_length(self.win(case / head)) - len(".ttf")) + ".ttf"
+                    font = self.truetype(case / name)
+                    self.assertEqual(utf16_length(self.win(font)), length)
+                    copy = self.folder / name
+
+                    self.assertOutcome(self.fontctl("1", name, self.folder, cwd=case, locale=locale), answer,
+                                       broadcasts=int(answer == b"0"))
+                    self.assertEqual(copy.exists(), answer == b"0")
+                    if copy.exists():
+                        self.assertOutcome(self.fontctl("2", copy, locale=locale), b"0", broadcasts=1)
+                    # A path of that length at which nothing is: looked at
+                    # and found not there (0), or not looked at (1).
+                    before = self.snapshot(case)
+                    self.assertOutcome(self.fontctl("2", "m" + name[1:], cwd=case, locale=locale), answer,
+                                       broadcasts=int(answer == b"0"))
+                    self.assertUnchanged(before, case)
+
     def test_destination_longer_than_max_path(self):
-        # Both paths are shorter than MAX_PATH, their join is far longer. We
-        # set no limit of our own: where the platform takes such a destination,
-        # as Wine's wide functions do, the copy lands there under its whole
-        # name. The narrow search for the destination cannot take it, so
-        # whether it is another file's short name is unknown: 3 (CopyFailed),
-        # nothing copied, no broadcast. On Windows the wide search and copy
-        # fail too without \\?\, and the run answers 3.
+        # Both paths are shorter than MAX_PATH, their join is far longer:
+        # neither program can take the destination (nor its temporary file
+        # beside it), and the install answers 3, copying nothing. Wine's wide
+        # functions would reach it; Windows' would not, without \\?\.
         font = self.truetype(self.sandbox / "fonts" / ("n" * 150 + ".ttf"))
         folder = self.make_folder(self.sandbox / ("f" * (255 - len(self.win(self.sandbox)))))
         copy = folder / font.name
@@ -133,12 +148,8 @@ class HostileInputTest(E2ECase):
 
         before = self.snapshot(self.sandbox)
         install = b"fontctl.exe 1 " + self.raw(font) + b" " + self.raw(folder)
-        if self.wide():
-            self.assertOutcome(self.launch(install), b"0", 1)
-            self.assertSameBytes(copy, font)
-        else:
-            self.assertOutcome(self.launch(install), b"3", 0)
-        self.assertUnchanged(before, self.sandbox, except_for=[copy])
+        self.assertOutcome(self.launch(install), b"3", 0)
+        self.assertUnchanged(before, self.sandbox)
 
     def test_high_bytes_in_file_names(self):
         cases = [(SINGLE_BYTE, raw.decode("cp1252")) for raw in DEFINED_HIGH_1252]

@@ -1,6 +1,5 @@
 """Each installation result code from a real situation, with what it leaves
 in the file system and whether it broadcast."""
-import os
 import stat
 
 from e2e_case import E2ECase
@@ -27,10 +26,13 @@ class InstallSuccessTest(E2ECase):
                 self.assertFalse(copy.exists())
 
     def test_file_of_that_name_in_the_folder(self):
-        # Windows holds the file of a loaded font open, and CopyFile does not
-        # replace a read-only or a hidden file: each answers 3 and the file
-        # stays. Wine replaces all of them; a read-only one only as root,
-        # since it keeps the attribute in the Unix permissions.
+        # The copy is renamed over the file of that name, but never over one
+        # that copying over it would not replace: a read-only file, a hidden
+        # or a system one (unless the copy is hidden or system too, as
+        # Windows lets CopyFile re-create such a file), and a loaded font's
+        # file, which Windows holds open. Each answers 3 and the file stays,
+        # with no temporary file left beside it. Wine holds no font file
+        # open: it replaces a loaded font's file.
         def older_file(copy):
             copy.write_bytes(b"an older file of the same name\n" * 100)
 
@@ -42,22 +44,31 @@ class InstallSuccessTest(E2ECase):
             older_file(copy)
             copy.chmod(stat.S_IRUSR | stat.S_IRGRP | stat.S_IROTH)
 
-        def hidden(copy):
-            older_file(copy)
-            self.assertEqual(self.run_program("attrib", "+h", copy).status, 0)
+        def with_attribute(attribute):
+            def make(copy):
+                older_file(copy)
+                self.assertEqual(self.run_program("attrib", attribute, copy).status, 0)
+            return make
 
-        root = os.name == "posix" and os.geteuid() == 0
+        def hidden_source(font):
+            self.assertEqual(self.run_program("attrib", "+h", font).status, 0)
+
         cases = [
-            # what is there, how it is made, the answer under Wine and on Windows
-            ("an older file", older_file, b"0", b"0"),
-            ("the file of a loaded font", loaded_font, b"0", b"3"),
-            ("a read-only file", read_only, b"0" if root else b"3", b"3"),
-            ("a hidden file", hidden, b"0", b"3"),
+            # what is there, how it is made, how the source is made, the
+            # answer under Wine and on Windows
+            ("an older file", older_file, None, b"0", b"0"),
+            ("the file of a loaded font", loaded_font, None, b"0", b"3"),
+            ("a read-only file", read_only, None, b"3", b"3"),
+            ("a hidden file", with_attribute("+h"), None, b"3", b"3"),
+            ("a system file", with_attribute("+s"), None, b"3", b"3"),
+            ("a hidden file, the source hidden too", with_attribute("+h"), hidden_source, b"0", b"0"),
         ]
-        for name, make, wine, windows in cases:
+        for name, make, make_source, wine, windows in cases:
             with self.subTest(name):
                 case = self.new_dir(name)
                 font = self.truetype(case / "source" / "font.ttf")
+                if make_source:
+                    make_source(font)
                 folder = self.make_folder(case / "folder")
                 copy = folder / font.name
                 make(copy)

@@ -3,8 +3,10 @@ the file is still there, and whether it broadcast."""
 import os
 import stat
 
+import font_files
 from e2e_case import E2ECase
 from e2e_session import NEW_SESSION
+from wine_trace import trace_calls, traced_calls
 
 
 class UninstallTest(E2ECase):
@@ -38,6 +40,46 @@ class UninstallTest(E2ECase):
         before = self.snapshot(copy.parent)
         self.assertOutcome(self.fontctl("2", copy), b"1", broadcasts=0)
         self.assertUnchanged(before, copy.parent)
+
+    def test_font_whose_drive_is_gone(self):
+        # The drive of an installed font goes (a drive letter removed, a
+        # stick pulled) while the font is in the font table. The search says
+        # that nothing is there, so the removal answers 0 as ever, and it
+        # asks the font table to let go of the path all the same. On Windows
+        # no program finds the family after it. Wine keeps fonts with the
+        # process that added them (a new process loads them again), so what
+        # shows there is that the font table was asked: Wine's trace of the
+        # call.
+        case = self.new_dir()
+        font = self.make_folder(case / "source") / "font.ttf"
+        family = font_files.write_truetype(font, kind="Gone")
+        root = self.make_folder(case / "drive")
+        drive, remove_drive = self.session.new_drive(root)
+        removed = []
+        self.addCleanup(lambda: removed or remove_drive())
+        copy = drive + "\\font.ttf"
+        self.assertOutcome(self.fontctl("1", font, drive + "\\"), b"0", broadcasts=1)
+        self.assertEqual(self.family_seen(family), self.answer(wine=False, windows=True))
+        remove_drive()
+        removed.append(drive)
+
+        removals = ("gdi32.RemoveFontResourceA", "gdi32.RemoveFontResourceW")
+        wine = self.session.platform == "wine"
+        outcome = self.fontctl("2", copy, env=trace_calls(self, *removals) if wine else None)
+        self.assertOutcome(outcome, b"0", broadcasts=1)
+        if wine:
+            # One call, with the path: Wine prints its backslashes doubled.
+            asked = [arguments.split(b" ", 1)[1].lstrip(b"L")
+                     for function in removals for arguments in traced_calls(outcome.stderr, function)]
+            self.assertEqual(asked, [b'"' + copy.replace("\\", "\\\\").encode() + b'"'])
+        self.assertFalse(self.family_seen(family))
+        self.assertTrue((root / "font.ttf").is_file(), "the file on the drive")
+
+    def family_seen(self, family):
+        """Whether another process finds a face of the family."""
+        outcome = self.run_program(self.session.helper("font_families.exe"), family)
+        self.assertEqual(outcome.status, 0, outcome)
+        return outcome.stdout == b"present"
 
     def test_third_argument_changes_nothing(self):
         copy = self.install(self.truetype, "font.ttf")

@@ -341,6 +341,32 @@ TEST_F(InstallFontTest, TheCopyReplacesOnlyTheFileOfThatVeryName)
     }
 }
 
+// A source that is already the destination (by their full paths, letter
+// case aside) is not copied onto itself: it fails, as a copy onto the file
+// it reads from would, touching nothing.
+TEST_F(InstallFontTest, ASourceIsNotCopiedOntoItself)
+{
+    struct {
+        std::string sourcePath;
+        std::string folderPath;
+        std::string fullSourcePath;
+    } const cases[] = {
+        {"D:\\f\\a.ttf", "D:\\f", "D:\\f\\a.ttf"},
+        {"d:\\F\\A.TTF", "D:\\f\\", "d:\\F\\A.TTF"},
+        {"a.ttf", "D:\\f", "D:\\f\\a.ttf"},
+    };
+    for (auto const& [sourcePath, folderPath, fullSourcePath] : cases) {
+        fake::Reset();
+        GivenExisting({sourcePath, folderPath});
+        Platform().fullPaths[sourcePath] = fullSourcePath;
+        EXPECT_EQ(InstallFont(sourcePath.c_str(), folderPath.c_str()), InstallResult::CopyFailed)
+            << sourcePath;
+        EXPECT_EQ(
+            Platform().calls, (Calls {"PathExists(" + sourcePath + ")", "PathExists(" + folderPath + ")"}))
+            << sourcePath;
+    }
+}
+
 // A directory search does not see the data streams of a file ("a.ttf:s",
 // "a.ttf::$DATA"): it cannot tell whether the name reaches another file.
 TEST_F(InstallFontTest, AStreamIsNotCopiedForItCannotBeLookedAt)
