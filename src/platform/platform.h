@@ -12,7 +12,6 @@
 
 #include "platform/byte_buffer.h"
 
-#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -61,8 +60,9 @@ struct Entry {
 // matching as wildcards; the names are those of the first entry that matched.
 Entry FindEntry(char const* path);
 
-// Whether two file names name the same entry for Windows: equal once in
-// UTF-16, letter case ignored as Windows' file systems ignore it.
+// Whether two file names, or two full paths, name the same entry for
+// Windows: equal once in UTF-16, letter case ignored as Windows' file systems
+// ignore it.
 bool SameFileName(std::string_view first, std::string_view second);
 
 // The full path that Windows' file functions make of a path

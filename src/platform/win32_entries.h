@@ -1,13 +1,12 @@
-// Directory entries as both programs see them, written once over the text
-// type of the Win32 functions: char with fontctl.exe's narrow functions,
-// wchar_t with fontctl-utf8.exe's wide ones. Included by the two platform
-// files only.
+// What both programs do alike with Windows (the settings at start, full
+// paths, the copy and its rename, directory entries), written once over the
+// text type of the Win32 functions: char with fontctl.exe's narrow
+// functions, wchar_t with fontctl-utf8.exe's wide ones. Included by the two
+// platform files only.
 #pragma once
 
 #include "platform/platform.h"
-#include "platform/utf16_utf8.h"
 
-#include <cstddef>
 #include <memory>
 #include <string_view>
 
