@@ -73,7 +73,8 @@ static int CopyInOneStep(const char* sourcePath, const char* destination)
     DWORD const attributes = GetFileAttributesA(destination);
     if ((attributes == INVALID_FILE_ATTRIBUTES
             || (attributes & ~GetFileAttributesA(temporary)
-                   & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+                   & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN
+                       | FILE_ATTRIBUTE_SYSTEM))
                 == 0)
         && MoveFileExA(temporary, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return 1;
@@ -123,8 +124,9 @@ int main(int argc, char** argv)
        DLLs load from the system folder only. */
     UINT const quiet = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
     SetErrorMode(SetErrorMode(quiet) | quiet);
-    SetDefaultDllDirectoriesFunction const setDefaultDllDirectories = (SetDefaultDllDirectoriesFunction)(void (*)(void))
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
+    SetDefaultDllDirectoriesFunction const setDefaultDllDirectories
+        = (SetDefaultDllDirectoriesFunction)(void (*)(void))GetProcAddress(
+            GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
     if (setDefaultDllDirectories != NULL) {
         setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     }
