@@ -80,7 +80,7 @@ class InstallInOneStepTest(E2ECase):
         """The folder holds what it held, and one temporary file more."""
         added = sorted(set(os.listdir(folder)) - set(before))
         self.assertEqual(len(added), 1, f"entries added to {folder}: {added}")
-        self.assertRegex(added[0], TEMPORARY_NAME.pattern + "$")
+        self.assertTrue(TEMPORARY_NAME.fullmatch(added[0]), f"{added[0]} is no temporary file of fontctl's")
         self.assertUnchanged(before, folder, except_for=[folder / added[0]])
 
     def test_full_file_system(self):
@@ -128,8 +128,8 @@ class InstallInOneStepTest(E2ECase):
         folder = self.make_folder(case / "folder")
         older = self.truetype(folder / "font.ttf")
         before = self.snapshot(folder)
-        limited = FontctlRunner(_FileSizeLimit(self.session.prefix, 64 * PAGE), self.session.helper("e2e_launcher.exe"),
-                                self.new_dir("scratch"))
+        limit = _FileSizeLimit(self.session.prefix, 64 * PAGE)
+        limited = FontctlRunner(limit, self.session.helper("e2e_launcher.exe"), self.new_dir("scratch"))
 
         outcome = limited.run(self.program(False), ["1", self.win(font), self.win(folder)], case)
         self.assertEqual((outcome.stdout, outcome.broadcasts), (b"", ()), f"no answer from a killed run: {outcome}")
@@ -151,7 +151,10 @@ class InstallInOneStepTest(E2ECase):
             except OSError as error:  # Windows without the right to make one
                 self.skipTest(f"needs a symbolic link: {error}")
 
-        for name, make_link in (("symbolic link", symbolic_link), ("hard link", lambda link, target: os.link(target, link))):
+        def hard_link(link, target):
+            os.link(target, link)
+
+        for name, make_link in (("symbolic link", symbolic_link), ("hard link", hard_link)):
             with self.subTest(name):
                 case = self.new_dir(name)
                 font = self.truetype(case / "source" / "font.ttf")
@@ -197,7 +200,9 @@ class InstallInOneStepTest(E2ECase):
                 folder = self.make_folder(case / "folder")
                 if existing:
                     self.session.ordinary_user().own(self.non_font(folder / "font.ttf"))
-                os.chmod(folder, stat.S_IRUSR | stat.S_IXUSR | stat.S_IRGRP | stat.S_IXGRP | stat.S_IROTH | stat.S_IXOTH)
+                # Listed and entered by all, written by none.
+                os.chmod(folder, stat.S_IRUSR | stat.S_IXUSR | stat.S_IRGRP | stat.S_IXGRP | stat.S_IROTH
+                         | stat.S_IXOTH)
                 self.session.ordinary_user().own(folder)
                 before = self.snapshot(case)
 

@@ -46,7 +46,8 @@ class UninstallTest(E2ECase):
         # stick pulled) while the font is in the font table. The search says
         # that nothing is there, so the removal answers 0 as ever, and it
         # asks the font table to let go of the path all the same. On Windows
-        # no program finds the family after it. Wine keeps fonts with the
+        # no program finds the family after it, and with the drive back the
+        # font is no longer there to remove. Wine keeps fonts with the
         # process that added them (a new process loads them again), so what
         # shows there is that the font table was asked: Wine's trace of the
         # call.
@@ -74,6 +75,15 @@ class UninstallTest(E2ECase):
             self.assertEqual(asked, [b'"' + copy.replace("\\", "\\\\").encode() + b'"'])
         self.assertFalse(self.family_seen(family))
         self.assertTrue((root / "font.ttf").is_file(), "the file on the drive")
+
+        # The drive back: on Windows the font is out of the font table, so a
+        # removal answers 1 and leaves the file; Wine's new process has it
+        # loaded again from Wine's own record of it, and removes it (0).
+        drive, remove_drive = self.session.new_drive(root)
+        self.addCleanup(remove_drive)
+        code = self.answer(wine=b"0", windows=b"1")
+        self.assertOutcome(self.fontctl("2", drive + "\\font.ttf"), code, broadcasts=int(code == b"0"))
+        self.assertEqual((root / "font.ttf").is_file(), code == b"1")
 
     def family_seen(self, family):
         """Whether another process finds a face of the family."""
