@@ -71,7 +71,7 @@ class InstallInOneStepTest(E2ECase):
         mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={size}", "tmpfs", os.fspath(folder)],
                                  capture_output=True, check=False)
         if mounted.returncode != 0:
-            said = (mounted.stdout + mounted.stderr).decode(errors="replace").strip()
+            said = " ".join((mounted.stdout + mounted.stderr).decode(errors="replace").split())
             self.skipTest(f"needs a small file system of its own: mount failed here ({said})")
         self.addCleanup(subprocess.run, ["umount", os.fspath(folder)], check=True)
         return folder
