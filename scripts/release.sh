@@ -11,8 +11,8 @@
 #   dist/SHA256SUMS                 sha256sum's lines for the archive, each
 #                                   program and BUILDINFO:
 #                                   `sha256sum -c SHA256SUMS`
-# VERSION is CMake's project(VERSION). The newest heading of CHANGELOG.md must
-# name it; its date is the time of every entry of the archive. The archive
+# VERSION is CMake's project(VERSION). The newest version heading of
+# CHANGELOG.md (an "## Unreleased" one above it aside) must name it; its date is the time of every entry of the archive. The archive
 # depends on no time stamp, umask or file order, so a release rebuilt from
 # another clone of the same commit has the same bytes. A release is built only
 # from a commit: the script refuses a checkout with changes that are not
@@ -131,7 +131,7 @@ scripts/check_build_flags.sh "$build" cmake/mingw-w64-x86_64.cmake
 "${clean_environment[@]}" cmake --install "$build" --prefix "$stage" >/dev/null
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
-heading=$(grep -m1 '^## ' CHANGELOG.md || true)
+heading=$(grep -m1 '^## [0-9]' CHANGELOG.md || true)
 day=${heading##* - }
 if [[ -z "$version" || "$heading" != "## $version - $day" ]]; then
     echo "release.sh: the newest heading of CHANGELOG.md is '$heading', not '## $version - YYYY-MM-DD'" >&2

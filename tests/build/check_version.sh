@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks that a built program carries the one version of the project: its
 # FILEVERSION and PRODUCTVERSION, its FileVersion and ProductVersion strings
-# and the newest heading of CHANGELOG.md all name the CMake version, and its
-# LegalCopyright is the copyright line of LICENSE.
+# and the newest version heading of CHANGELOG.md (below an "## Unreleased"
+# one, where changes since the last release gather) all name the CMake
+# version, and its LegalCopyright is the copyright line of LICENSE.
 # Usage: check_version.sh EXE VERSION SOURCE_DIR
 set -euo pipefail
 exe=$1
@@ -32,7 +33,7 @@ copyright=$(grep -m1 '^Copyright (c) ' "$source_dir/LICENSE" || true)
 [[ "$(text LegalCopyright)" == "$copyright" ]] ||
     fail "LegalCopyright is '$(text LegalCopyright)', not LICENSE's '$copyright'"
 
-heading=$(grep -m1 '^## ' "$source_dir/CHANGELOG.md" || true)
+heading=$(grep -m1 '^## [0-9]' "$source_dir/CHANGELOG.md" || true)
 day=${heading##* - }
 if [[ "$heading" != "## $version - $day" ]] || [[ "$(date -d "$day" +%F 2>/dev/null)" != "$day" ]]; then
     fail "the newest heading of CHANGELOG.md is '$heading', not '## $version - YYYY-MM-DD'"
