@@ -11,7 +11,10 @@ cmake --preset windows >/dev/null
 cmake --build build/win --target fontctl fontctl-utf8 >/dev/null
 
 work=$(mktemp -d)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Debian's wineserver makes its socket's folder under TMPDIR and leaves it
+# there: inside the work folder it goes with the rest.
+mkdir "$work/tmp"
+export WINEPREFIX=$work/prefix TMPDIR=$work/tmp WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # Code page 1252, as on a Western Windows system.
 export LC_ALL=C.UTF-8
 # Every Wine start goes through wine_start.py, which tells Wine's own

@@ -39,7 +39,10 @@ cp "$preloader" "$work/root/lib/with/wine64-preloader"
 printf 'int main(void) { return 0; }\n' >"$work/nop.c"
 x86_64-w64-mingw32-gcc -O2 -s -o "$work/nop.exe" "$work/nop.c"
 
-export WINEPREFIX="$work/prefix" WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
+# Debian's wineserver makes its socket's folder under TMPDIR and leaves it
+# there: inside the work folder it goes with the rest.
+mkdir "$work/tmp"
+export WINEPREFIX="$work/prefix" TMPDIR="$work/tmp" WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
 wine wineboot -i >/dev/null 2>&1
 wineserver -w
 wineserver -p 3600

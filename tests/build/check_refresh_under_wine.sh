@@ -8,7 +8,10 @@ source_dir=$(cd "$1" && pwd)
 exe=$2
 label=$3
 work=$(mktemp -d)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Debian's wineserver makes its socket's folder under TMPDIR and leaves it
+# there: inside the work folder it goes with the rest.
+mkdir "$work/tmp"
+export WINEPREFIX=$work/prefix TMPDIR=$work/tmp WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # Refresh needs no window of its own: no X server.
 unset DISPLAY
 cleanup() {

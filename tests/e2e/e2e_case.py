@@ -143,8 +143,7 @@ class E2ECase(unittest.TestCase):
         """Runs fontctl.exe, or fontctl-utf8.exe, as fontctl() does but as an
         ordinary user, in a session of that user's own: for the cases about
         permissions, which root, the suite's user under Wine, ignores."""
-        user = self.session.ordinary_user()
-        return user.runner.run(self.program(utf8), self._windows_args(args), user.files)
+        return self.session.ordinary_user().run(self.program(utf8), self._windows_args(args))
 
     def run_tool(self, program, *args, cwd=None):
         """Runs a tool of the system's (attrib, a helper of the suite) whose

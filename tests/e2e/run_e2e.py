@@ -73,6 +73,10 @@ def parse_arguments(argv):
 
 def main(argv=None):
     args = parse_arguments(argv)
+    # The cases hand the files that they make to the ordinary user, who must
+    # read them whatever umask the caller has. The run's folders stay closed
+    # all the same: mkdtemp makes them 0700.
+    os.umask(0o022)
     # Windows has neither SIGHUP nor alarm(): there the CI job's time-out
     # stands in for the deadline.
     for name in ("SIGTERM", "SIGINT", "SIGHUP", "SIGALRM"):

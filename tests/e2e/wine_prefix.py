@@ -18,7 +18,10 @@ def windows_path(unix_path):
 
 
 class WinePrefix:
-    def __init__(self, path, display, locale_dir):
+    def __init__(self, path, display, locale_dir, temp):
+        """TEMP is a folder of the run's own for the Wine server's socket and
+        lock, which Debian's server puts in a new folder under TMPDIR and
+        leaves there when it ends."""
         self.path = path
         self._locale_dir = locale_dir
         # E2E_ variables are the launcher's, set for each start.
@@ -31,6 +34,7 @@ class WinePrefix:
             # download Mono and Gecko.
             WINEDLLOVERRIDES="mscoree,mshtml=",
             DISPLAY=display,
+            TMPDIR=os.fspath(temp),
         )
 
     windows_path = staticmethod(windows_path)

@@ -7,10 +7,10 @@ import stat
 from pathlib import Path, PureWindowsPath
 
 from code_pages import CODE_PAGES
-from e2e_session import E2ESession
+from e2e_session import ORDINARY_USER, E2ESession
 from fontctl_runner import FontctlRunner
 from japanese_locale import build_japanese_locale
-from ordinary_user import OrdinaryUser
+from ordinary_user import OrdinaryUser, Unavailable
 from wine_prefix import WinePrefix, windows_path
 from wine_registry import WineRegistry
 from x_server import XServer
@@ -36,7 +36,9 @@ class WineSession(E2ESession):
         self._locale_dir = os.path.join(self.work, "locales")
         build_japanese_locale(self._locale_dir)
         self._x_server = XServer(os.path.join(self.work, "xvfb.log"))
-        self.prefix = WinePrefix(os.path.join(self.work, "prefix"), self._x_server.display, self._locale_dir)
+        temp = os.path.join(self.work, "tmp")
+        os.mkdir(temp)
+        self.prefix = WinePrefix(os.path.join(self.work, "prefix"), self._x_server.display, self._locale_dir, temp)
         self.prefix.create(os.path.join(self.work, "wine.log"))
         self.runner = FontctlRunner(self.prefix, self.helper("e2e_launcher.exe"), scratch)
         self.registry = WineRegistry(lambda *args: self.runner.run_tool("reg", args, self.work))
@@ -45,6 +47,7 @@ class WineSession(E2ESession):
         return [
             self.prefix and self.prefix.stop,
             self._ordinary_user and self._ordinary_user.stop,
+            self._ordinary_user and (lambda: _remove_tree(self._ordinary_user.root)),
             self._x_server and self._x_server.stop,
             self.work and (lambda: _remove_tree(self.work)),
         ]
@@ -65,10 +68,18 @@ class WineSession(E2ESession):
 
     def ordinary_user(self):
         """The OrdinaryUser of this run, with its Wine prefix and server
-        started on first use."""
-        if self._ordinary_user is None:
-            self._ordinary_user = OrdinaryUser(self.work, self._x_server.display, self._locale_dir,
-                                               self.helper("e2e_launcher.exe"))
+        started on first use; skips the case, with the reason, when the user
+        cannot be given what it needs."""
+        if self._ordinary_user is None and self.lacks(ORDINARY_USER) is None:
+            try:
+                self._ordinary_user = OrdinaryUser(self._x_server.display, self._locale_dir,
+                                                   self.helper("e2e_launcher.exe"),
+                                                   os.path.join(self.work, "wine-ordinary-user.log"))
+            except Unavailable as error:
+                self._lacking = {**self._lacking, ORDINARY_USER: str(error)}
+            else:
+                self._ordinary_user.start()
+        self.skip_unless(ORDINARY_USER)
         return self._ordinary_user
 
     @staticmethod
