@@ -64,9 +64,11 @@ if(FONTCTL_BUILD_E2E_HELPERS)
 endif()
 
 # What a release ships: at the top level of its archive the programs for users
-# and the documents that go with them, and under examples/ the callers to copy,
-# each folder with its README. scripts/release.sh stages exactly this with
+# and the documents that go with them, under docs/ the guides that the README
+# links to, and under examples/ the callers to copy, each folder with its
+# README. scripts/release.sh stages exactly this with
 # `cmake --install` and packs the staged folder.
 install(TARGETS fontctl fontctl-utf8 RUNTIME DESTINATION .)
 install(FILES README.md LICENSE CHANGELOG.md DESTINATION .)
+install(DIRECTORY docs DESTINATION .)
 install(DIRECTORY examples/cmd examples/nsis DESTINATION examples)

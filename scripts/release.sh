@@ -94,7 +94,7 @@ if [[ -n "$unsigned" && -n "$signing_settings" ]]; then
 fi
 if [[ -z "$unsigned" ]]; then
     if [[ -z "$signing_settings" ]]; then
-        echo "release.sh: no signing settings. To sign the programs, set FONTCTL_SIGN_PKCS12 and FONTCTL_SIGN_PASSWORD_FILE (README.md, \"Signing a release\"); to release them unsigned, pass --unsigned" >&2
+        echo "release.sh: no signing settings. To sign the programs, set FONTCTL_SIGN_PKCS12 and FONTCTL_SIGN_PASSWORD_FILE (docs/making-a-release.md, \"Signing a release\"); to release them unsigned, pass --unsigned" >&2
         echo "$usage" >&2
         exit 1
     fi

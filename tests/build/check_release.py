@@ -6,9 +6,12 @@
 - the archive is sound and in name order: at its top level README.md, LICENSE
   and CHANGELOG.md as they are in the source, and programs (.exe, fontctl.exe
   and fontctl-utf8.exe among them) that are byte for byte the copies beside
-  it; under examples/ the example callers, every file of the source's
-  examples/cmd/ and examples/nsis/ (their READMEs among them) as it is there,
-  and nothing else;
+  it; under docs/ and examples/ every file of the source's docs/,
+  examples/cmd/ and examples/nsis/ (the examples' READMEs among them) as it is
+  there, and nothing else;
+- the README's list of what the archive holds names exactly its top-level
+  files and folders, and every relative link of the archive's Markdown files
+  leads to a file and heading inside the archive;
 - SHA256SUMS covers exactly the archive, each program and BUILDINFO, and
   `sha256sum -c` accepts it;
 - BUILDINFO names the version, the commit checked out in SOURCE_DIR, and the
@@ -19,12 +22,18 @@ Usage: check_release.py DIST VERSION SOURCE_DIR
 """
 import hashlib
 import os
+import re
 import subprocess
 import sys
+import tempfile
 import zipfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lint"))
+import markdown_links  # noqa: E402
+
 DOCUMENTS = ("CHANGELOG.md", "LICENSE", "README.md")
-EXAMPLE_FOLDERS = ("examples/cmd", "examples/nsis")
+SOURCE_FOLDERS = ("docs", "examples/cmd", "examples/nsis")
+README_LIST = "## What the archive holds"
 
 
 def read(path):
@@ -32,11 +41,11 @@ def read(path):
         return file.read()
 
 
-def example_files(source_dir):
-    """The contents of the files below the source's example folders, by
-    their names in the archive."""
+def folder_files(source_dir):
+    """The contents of the files below the source's folders that the archive
+    carries, by their names in the archive."""
     files = {}
-    for folder in EXAMPLE_FOLDERS:
+    for folder in SOURCE_FOLDERS:
         for parent, _, names in os.walk(os.path.join(source_dir, folder)):
             for name in names:
                 path = os.path.join(parent, name)
@@ -58,21 +67,20 @@ def check(dist, version, source_dir):
     if names != sorted(names):
         failures.append(f"{archive}: entries are not in name order: {names}")
 
-    examples = example_files(source_dir)
-    for folder in EXAMPLE_FOLDERS:
-        if not any(name.startswith(folder + "/") for name in examples):
+    carried = folder_files(source_dir)
+    for folder in SOURCE_FOLDERS:
+        if not any(name.startswith(folder + "/") for name in carried):
             failures.append(f"the source has no files in {folder}/")
-    for name in sorted(set(examples) | {name for name in contents if name.startswith("examples/")}):
+    in_folders = {name for name in contents if "/" in name}
+    for name in sorted(set(carried) | in_folders):
         if name not in contents:
             failures.append(f"{archive} lacks {name}")
-        elif contents[name] != examples.get(name):
+        elif contents[name] != carried.get(name):
             failures.append(f"{archive}: {name} is not the source's {name}")
     for name in sorted(contents):
-        if name.startswith("examples/"):
-            continue
-        if "/" in name or "\\" in name:
-            failures.append(f"{archive}: {name} is not at the top level")
-    programs = sorted(name for name in contents if name not in DOCUMENTS and not name.startswith("examples/"))
+        if "\\" in name:
+            failures.append(f"{archive}: {name} holds a backslash")
+    programs = sorted(name for name in contents if name not in DOCUMENTS and name not in in_folders)
     for name in programs:
         if not name.endswith(".exe"):
             failures.append(f"{archive}: {name} is neither a program nor one of {', '.join(DOCUMENTS)}")
@@ -84,6 +92,9 @@ def check(dist, version, source_dir):
     for name in DOCUMENTS:
         if contents.get(name) != read(os.path.join(source_dir, name)):
             failures.append(f"{archive}: {name} is missing or differs from the source's")
+
+    failures += check_readme_list(contents)
+    failures += check_links(contents)
 
     expected = sorted([archive, "SHA256SUMS", "BUILDINFO"] + programs)
     if sorted(os.listdir(dist)) != expected:
@@ -115,6 +126,43 @@ def check(dist, version, source_dir):
 RECORDED_PACKAGES = ("g++-mingw-w64-x86-64-win32", "gcc-mingw-w64-x86-64-win32", "binutils-mingw-w64-x86-64",
                      "mingw-w64-common", "mingw-w64-x86-64-dev", "cmake", "ninja-build", "python3.11-minimal",
                      "zlib1g")
+
+
+def readme_list(readme):
+    """The names that the README's list of the archive's contents gives: on
+    each item of that section, the code spans before its first colon."""
+    names = set()
+    in_section = False
+    for line in readme.splitlines():
+        if line.startswith("#"):
+            in_section = line.strip() == README_LIST
+        elif in_section and line.startswith("- "):
+            names.update(re.findall(r"`([^`]+)`", line.partition(":")[0]))
+    return names
+
+
+def check_readme_list(contents):
+    """The README names each top-level file of the archive, and each folder
+    that holds files as `folder/`, and nothing else."""
+    listed = readme_list(contents.get("README.md", b"").decode("utf-8"))
+    held = {name.rpartition("/")[0] + "/" if "/" in name else name for name in contents}
+    if not listed:
+        return [f"README.md has no list under '{README_LIST}'"]
+    if listed != held:
+        return [f"README.md lists {sorted(listed)} as the archive's contents; it holds {sorted(held)}"]
+    return []
+
+
+def check_links(contents):
+    """Every relative link of the archive's Markdown files, unpacked as a
+    user unpacks them, leads to a file and heading inside the archive."""
+    with tempfile.TemporaryDirectory() as unpacked:
+        for name, data in contents.items():
+            path = os.path.join(unpacked, *name.split("/"))
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as file:
+                file.write(data)
+        return [f"in the archive: {failure}" for failure in markdown_links.check(unpacked)]
 
 
 def check_buildinfo(path, version, source_dir):
