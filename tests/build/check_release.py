@@ -33,7 +33,7 @@ import markdown_links  # noqa: E402
 
 DOCUMENTS = ("CHANGELOG.md", "LICENSE", "README.md")
 SOURCE_FOLDERS = ("docs", "examples/cmd", "examples/nsis")
-README_LIST = "## What the archive holds"
+README_LIST = "What the archive holds"
 
 
 def read(path):
@@ -135,7 +135,7 @@ def readme_list(readme):
     in_section = False
     for line in readme.splitlines():
         if line.startswith("#"):
-            in_section = line.strip() == README_LIST
+            in_section = line.lstrip("#").strip() == README_LIST
         elif in_section and line.startswith("- "):
             names.update(re.findall(r"`([^`]+)`", line.partition(":")[0]))
     return names
@@ -147,7 +147,7 @@ def check_readme_list(contents):
     listed = readme_list(contents.get("README.md", b"").decode("utf-8"))
     held = {name.rpartition("/")[0] + "/" if "/" in name else name for name in contents}
     if not listed:
-        return [f"README.md has no list under '{README_LIST}'"]
+        return [f"README.md has no list under a heading '{README_LIST}'"]
     if listed != held:
         return [f"README.md lists {sorted(listed)} as the archive's contents; it holds {sorted(held)}"]
     return []
