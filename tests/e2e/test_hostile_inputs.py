@@ -7,11 +7,17 @@ import os
 from pathlib import Path
 
 from e2e_case import E2ECase
+from e2e_session import LONG_PATHS
 from wine_prefix import JAPANESE, SINGLE_BYTE
 
 # The longest command line that CreateProcess accepts, in characters: 32,767
 # with the terminating NUL.
 LONGEST_COMMAND_LINE = 32766
+# The longest path that fits MAX_PATH (260) with its terminating NUL, and the
+# longest folder that CreateDirectory makes without long paths (room for an
+# 8.3 file name is kept).
+LONGEST_PATH = 259
+LONGEST_FOLDER = 247
 
 # The characters of code page 932 whose second byte is 0x5C, one for each
 # lead byte that has one.
@@ -94,6 +100,7 @@ class HostileInputTest(E2ECase):
         # one, and the other cannot look. The wide functions of
         # fontctl-utf8.exe reach such paths under Wine: there each path is
         # found.
+        self.needs(LONG_PATHS)
         for component_length in (100, 250):
             deep = self.sandbox.joinpath(*[c * component_length for c in "dlmn"])
             with self.subTest(length=len(self.win(deep))):
@@ -123,13 +130,21 @@ class HostileInputTest(E2ECase):
         # name. The narrow search for the destination cannot take it, so
         # whether it is another file's short name is unknown: 3 (CopyFailed),
         # nothing copied, no broadcast. On Windows the wide search and copy
-        # fail too without \\?\, and the run answers 3.
-        font = self.truetype(self.sandbox / "fonts" / ("n" * 150 + ".ttf"))
-        folder = self.make_folder(self.sandbox / ("f" * (255 - len(self.win(self.sandbox)))))
+        # fail too without \\?\, and the run answers 3. The lengths follow
+        # from the sandbox's (a runner's TEMP is some 40 characters longer
+        # than Wine's Z:\tmp): the font's path as long as MAX_PATH allows,
+        # the folder's as long as a folder may be without long paths.
+        fonts = self.sandbox / "fonts"
+        name_length = LONGEST_PATH - len(self.win(fonts)) - 1
+        folder_name_length = LONGEST_FOLDER - len(self.win(self.sandbox)) - 1
+        if min(name_length, folder_name_length) < 12:
+            self.skipTest(f"the sandbox's path is too long to be within MAX_PATH: {self.win(self.sandbox)}")
+        font = self.truetype(fonts / ("n" * (name_length - 4) + ".ttf"))
+        folder = self.make_folder(self.sandbox / ("f" * folder_name_length))
         copy = folder / font.name
-        self.assertLess(len(self.win(font)), 260)
-        self.assertLess(len(self.win(folder)), 260)
-        self.assertGreater(len(self.win(copy)), 400)
+        self.assertEqual(len(self.win(font)), LONGEST_PATH)
+        self.assertEqual(len(self.win(folder)), LONGEST_FOLDER)
+        self.assertGreater(len(self.win(copy)), LONGEST_PATH)
 
         before = self.snapshot(self.sandbox)
         install = b"fontctl.exe 1 " + self.raw(font) + b" " + self.raw(folder)

@@ -72,7 +72,7 @@ class WineSession(E2ESession):
         return self._ordinary_user
 
     @staticmethod
-    def discard_font_file(path):
+    def discard_font_file(path, _spellings=()):
         # Wine holds no font file open.
         os.remove(path)
 
