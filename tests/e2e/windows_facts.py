@@ -22,7 +22,8 @@ from windows_session import SHORT_NAME_PROBE, WindowsSession, WindowsSystem  # n
 
 def _output(completed):
     text = (completed.stdout + completed.stderr).decode("cp1252", "replace")
-    return " / ".join(line.strip() for line in text.splitlines() if line.strip()) or f"exit status {completed.returncode}"
+    lines = [line.strip() for line in text.splitlines() if line.strip()]
+    return " / ".join(lines) or f"exit status {completed.returncode}"
 
 
 def _gets_short_name(system, folder):
