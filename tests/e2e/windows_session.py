@@ -39,6 +39,7 @@ class WindowsSystem:
         self._kernel32 = ctypes.windll.kernel32
         self._gdi32 = ctypes.windll.gdi32
         self._gdi32.RemoveFontResourceW.argtypes = [ctypes.c_wchar_p]
+        self._kernel32.GetShortPathNameW.argtypes = [ctypes.c_wchar_p, ctypes.c_wchar_p, ctypes.c_uint32]
         self.build = sys.getwindowsversion().build
         self.environ = os.environ
 
