@@ -2,6 +2,8 @@
 # Installs, from Debian's packages, whatever the build and the tests need and
 # this machine lacks. Runs `apt-get update` only when something is missing.
 # Then the workflow linter, from the npm registry, into the checkout's build/.
+# Works on Debian 12 and 13: packages named with a version (clang's runtime)
+# are named here by the package that follows Debian's default version.
 set -euo pipefail
 
 packages=(
@@ -9,7 +11,7 @@ packages=(
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
     g++-mingw-w64-x86-64-win32 osslsigncode openssl
     wine wine64 wine64-preloader xvfb locales python3-fonttools python3-pefile nsis
-    clang libclang-rt-14-dev clang-tidy clang-format cppcheck
+    clang libclang-rt-dev clang-tidy clang-format cppcheck
     "$@"
 )
 

@@ -10,7 +10,7 @@ from pathlib import Path, PureWindowsPath
 
 import font_files
 from code_pages import SINGLE_BYTE
-from e2e_session import ORDINARY_USER
+from e2e_session import ORDINARY_USER, SHORT_NAMES
 
 
 class E2ECase(unittest.TestCase):
@@ -61,10 +61,12 @@ class E2ECase(unittest.TestCase):
         """The bytes of the path's Windows form in the locale's code page."""
         return self.win(path).encode(self.session.code_page(locale))
 
-    def discard(self, path):
+    def discard(self, path, *spellings):
         """Deletes a copy that may be in the font table: Windows holds a
-        loaded font's file open."""
-        self.session.discard_font_file(path)
+        loaded font's file open. SPELLINGS are the other ways of writing the
+        path by which the copy may have been added (a \\\\?\\ form, forward
+        slashes): the font table may know it only by that spelling."""
+        self.session.discard_font_file(path, spellings)
 
     # What differs between the platforms -----------------------------------
 
@@ -88,6 +90,16 @@ class E2ECase(unittest.TestCase):
         """The 8.3 short name that Windows gives the entry at path, or None."""
         short = self.short_path(path)
         return PureWindowsPath(short).name if short else None
+
+    def aliased_path(self, path):
+        """The path in its short form, where the entry at path has a short
+        name of its own; skips the case, or the sub-case, with the reason
+        when it has none (8.3 name creation is off on its volume)."""
+        short = self.short_path(path)
+        if short is None or PureWindowsPath(short).name == PureWindowsPath(self.win(path)).name:
+            reason = self.session.lacks(SHORT_NAMES) or "8.3 name creation is off on its volume"
+            raise unittest.SkipTest(f"needs {SHORT_NAMES}: {path.name} got none; {reason}")
+        return short
 
     def drive_c(self):
         """The root of a drive that the case may write at, for cases about

@@ -14,6 +14,9 @@ CODE_PAGE_PER_RUN = "another ANSI code page for one run"
 FULL_DEVICE = "a device that is always full"
 OTHER_WINDOWS_VERSION = "a program run as on another Windows version"
 ORDINARY_USER = "programs run as an ordinary user, whose rights the cases take away"
+SHORT_NAMES = "8.3 short names for the files the cases make"
+ADMIN_SHARE = "another drive that reaches the cases' folders (Wine's Z:, Windows' \\\\localhost\\C$)"
+LONG_PATHS = "folders and files beyond MAX_PATH made by the suite itself"
 
 
 class E2ESession:
@@ -101,9 +104,10 @@ class E2ESession:
         font table held is gone, what is on disk stays."""
         raise NotImplementedError
 
-    def discard_font_file(self, path):
+    def discard_font_file(self, path, spellings=()):
         """Deletes a file, taking it out of the font table first where the
-        platform holds a loaded font's file open."""
+        platform holds a loaded font's file open: by its path, its \\\\?\\
+        form and each of SPELLINGS."""
         raise NotImplementedError
 
     def cmd_exe(self):

@@ -1,8 +1,10 @@
 """Test fonts made on the spot with fontTools.
 
-Wine skips an added face whose family it already knows (from the system's
-fonts or from an earlier installation in the same prefix), and cannot remove
-it afterwards. So every font made here gets a family name of its own.
+Each face has the names a font for Windows carries (family, style, unique
+identifier, full name, version, PostScript name). Wine skips an added face
+whose family it already knows (from the system's fonts or from an earlier
+installation in the same prefix), and cannot remove it afterwards. So every
+font made here gets a family name of its own.
 """
 import itertools
 import os
@@ -31,7 +33,12 @@ def _build_face(family, style):
     builder.setupGlyf({".notdef": TTGlyphPen(None).glyph(), "A": pen.glyph()})
     builder.setupHorizontalMetrics({".notdef": (500, 0), "A": (500, 0)})
     builder.setupHorizontalHeader(ascent=800, descent=-200)
-    builder.setupNameTable({"familyName": family, "styleName": style})
+    # The names that Windows' font table and font pickers read besides the
+    # family and style: each font is complete, not just enough for Wine.
+    full_name = f"{family} {style}"
+    builder.setupNameTable({"familyName": family, "styleName": style, "uniqueFontIdentifier": full_name,
+                            "fullName": full_name, "version": "Version 1.000",
+                            "psName": f"{family}-{style}".replace(" ", "")})
     builder.setupOS2()
     builder.setupPost()
     return builder.font

@@ -13,6 +13,9 @@ files of cases to run: by default test_*.py, the cases of fontctl.exe itself;
 callers_*.py holds those of the example callers in examples/. --platform
 picks where the programs run: by default Windows on Windows, Wine elsewhere.
 A case that needs what the platform lacks is skipped, with the reason.
+Whatever the run picks, one case runs first (first_case.py): a generated font
+installed and found from another process; when it fails, every other case is
+skipped with that reason, and the run fails.
 
 Under Wine: needs Debian's python3 (with python3-fonttools), wine, xvfb and
 locales. On Windows: Python with fontTools, and NSIS for the callers' cases.
@@ -29,6 +32,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [HERE, os.path.join(HERE, "..", "..", "scripts")]
 
 from e2e_case import E2ECase  # noqa: E402
+from first_case import AfterTheFirstCase, first_case  # noqa: E402
 
 # Well under the ctest time-out, so that teardown still runs on a hang.
 RUN_DEADLINE_SECONDS = 1500
@@ -88,7 +92,7 @@ def main(argv=None):
     loader = unittest.TestLoader()
     if args.patterns:
         loader.testNamePatterns = [f"*{pattern}*" for pattern in args.patterns]
-    suite = loader.discover(HERE, pattern=args.cases)
+    suite = AfterTheFirstCase(first_case(), loader.discover(HERE, pattern=args.cases))
     print(f"platform: {args.platform}", flush=True)
     with new_session(args.platform, args.build_dir, args.program) as session:
         E2ECase.session = session

@@ -9,6 +9,14 @@ from e2e_case import E2ECase
 from wine_prefix import JAPANESE, SINGLE_BYTE
 
 
+def added_as(folder, name):
+    """The path the copy was added to the font table by: the folder as
+    given, then the name, after one backslash unless the folder ends in a
+    separator."""
+    folder = str(folder)
+    return folder + ("" if folder.endswith(("\\", "/")) else "\\") + name
+
+
 class DestinationPathTest(E2ECase):
     def test_folder_path_ending_in_a_separator(self):
         # One separator joins the name, never two: Windows takes
@@ -26,7 +34,7 @@ class DestinationPathTest(E2ECase):
                     self.assertOutcome(self.fontctl("1", font, target, locale=locale), b"0", broadcasts=1)
                     self.assertSameBytes(copy, font)
                     self.assertUnchanged(before, case, except_for=[copy])
-                    self.discard(copy)
+                    self.discard(copy, added_as(target, copy.name))
 
     def test_folder_of_the_current_drives_root(self):
         # "\\" is the root of the current drive: the copy is \font.ttf there,
@@ -104,14 +112,14 @@ class DestinationPathTest(E2ECase):
         font = self.truetype(case / "src" / "font.ttf")
         folder = self.make_folder(case / "target")
         copy = folder / "font.ttf"
-        for source, target in ((self.win(font).replace("\\", "/"), folder),
+        for source, target in ((self.win(font).replace("\\", "/"), self.win(folder)),
                                (self.win(font), self.win(folder).replace("\\", "/"))):
             with self.subTest(source=source, target=target):
                 before = self.snapshot(case)
                 self.assertOutcome(self.fontctl("1", source, target), b"0", broadcasts=1)
                 self.assertSameBytes(copy, font)
                 self.assertUnchanged(before, case, except_for=[copy])
-                self.discard(copy)
+                self.discard(copy, added_as(target, copy.name))
 
     def test_drive_relative_source(self):
         # D:font.ttf is font.ttf in the current folder of drive D:, which is

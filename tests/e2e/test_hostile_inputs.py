@@ -7,11 +7,17 @@ import os
 from pathlib import Path
 
 from e2e_case import E2ECase
+from e2e_session import LONG_PATHS
 from wine_prefix import JAPANESE, SINGLE_BYTE
 
 # The longest command line that CreateProcess accepts, in characters: 32,767
 # with the terminating NUL.
 LONGEST_COMMAND_LINE = 32766
+# The longest path that fits MAX_PATH (260) with its terminating NUL, and the
+# longest folder that CreateDirectory makes without long paths (room for an
+# 8.3 file name is kept).
+LONGEST_PATH = 259
+LONGEST_FOLDER = 247
 
 # The characters of code page 932 whose second byte is 0x5C, one for each
 # lead byte that has one.
@@ -92,6 +98,7 @@ class HostileInputTest(E2ECase):
         # functions reach it) as on Windows (whose wide functions may say it
         # is not there): an install answers 1 for the font, 2 for the folder,
         # a removal 1, touching nothing.
+        self.needs(LONG_PATHS)
         for component_length in (100, 250):
             deep = self.sandbox.joinpath(*[c * component_length for c in "dlmn"])
             with self.subTest(length=len(self.win(deep))):
@@ -114,6 +121,8 @@ class HostileInputTest(E2ECase):
         for characters, locale in (("", SINGLE_BYTE), counted_apart):
             for length, answer in ((259, b"0"), (260, b"1")):
                 with self.subTest(characters=characters, length=length):
+                    if length >= 260:
+                        self.needs(LONG_PATHS)
                     case = self.new_dir(f"at {length}")
                     # The name: n, the characters ten times, n up to length.
                     head = "n" + characters * 10
@@ -138,13 +147,22 @@ class HostileInputTest(E2ECase):
         # Both paths are shorter than MAX_PATH, their join is far longer:
         # neither program can take the destination (nor its temporary file
         # beside it), and the install answers 3, copying nothing. Wine's wide
-        # functions would reach it; Windows' would not, without \\?\.
-        font = self.truetype(self.sandbox / "fonts" / ("n" * 150 + ".ttf"))
-        folder = self.make_folder(self.sandbox / ("f" * (255 - len(self.win(self.sandbox)))))
+        # functions would reach it; Windows' would not, without \\?\. The
+        # lengths follow from the sandbox's (a runner's TEMP is some 40
+        # characters longer than Wine's Z:\tmp): the font's path as long as
+        # MAX_PATH allows, the folder's as long as a folder may be without
+        # long paths.
+        fonts = self.sandbox / "fonts"
+        name_length = LONGEST_PATH - len(self.win(fonts)) - 1
+        folder_name_length = LONGEST_FOLDER - len(self.win(self.sandbox)) - 1
+        if min(name_length, folder_name_length) < 12:
+            self.skipTest(f"the sandbox's path is too long to be within MAX_PATH: {self.win(self.sandbox)}")
+        font = self.truetype(fonts / ("n" * (name_length - 4) + ".ttf"))
+        folder = self.make_folder(self.sandbox / ("f" * folder_name_length))
         copy = folder / font.name
-        self.assertLess(len(self.win(font)), 260)
-        self.assertLess(len(self.win(folder)), 260)
-        self.assertGreater(len(self.win(copy)), 400)
+        self.assertEqual(len(self.win(font)), LONGEST_PATH)
+        self.assertEqual(len(self.win(folder)), LONGEST_FOLDER)
+        self.assertGreater(len(self.win(copy)), LONGEST_PATH)
 
         before = self.snapshot(self.sandbox)
         install = b"fontctl.exe 1 " + self.raw(font) + b" " + self.raw(folder)

@@ -11,8 +11,8 @@ import sys
 from pathlib import Path, PureWindowsPath
 
 from code_pages import CODE_PAGES
-from e2e_session import (CODE_PAGE_PER_RUN, FULL_DEVICE, NEW_SESSION, ORDINARY_USER, OTHER_WINDOWS_VERSION,
-                         E2ESession)
+from e2e_session import (ADMIN_SHARE, CODE_PAGE_PER_RUN, FULL_DEVICE, LONG_PATHS, NEW_SESSION, ORDINARY_USER,
+                         OTHER_WINDOWS_VERSION, SHORT_NAMES, E2ESession)
 from fontctl_runner import FontctlRunner
 from windows_host import WindowsHost, windows_path
 from windows_registry import WindowsRegistry
@@ -21,6 +21,12 @@ from windows_registry import WindowsRegistry
 PER_USER_FONTS_BUILD = 17763
 # How often one file may have been added to the font table by the cases.
 MOST_LOADS = 64
+# Where Windows keeps the setting that lets programs that declare it reach
+# paths beyond MAX_PATH (Python does).
+FILE_SYSTEM_KEY = r"SYSTEM\CurrentControlSet\Control\FileSystem"
+# A name that is no 8.3 name: NTFS gives such a file a short name when 8.3
+# name creation is on for its volume.
+SHORT_NAME_PROBE = "fontctl e2e short name probe.txt"
 
 
 class WindowsSystem:
@@ -33,11 +39,38 @@ class WindowsSystem:
         self._kernel32 = ctypes.windll.kernel32
         self._gdi32 = ctypes.windll.gdi32
         self._gdi32.RemoveFontResourceW.argtypes = [ctypes.c_wchar_p]
+        self._kernel32.GetShortPathNameW.argtypes = [ctypes.c_wchar_p, ctypes.c_wchar_p, ctypes.c_uint32]
         self.build = sys.getwindowsversion().build
         self.environ = os.environ
 
     def ansi_code_page(self):
         return self._kernel32.GetACP()
+
+    def oem_code_page(self):
+        return self._kernel32.GetOEMCP()
+
+    def short_path(self, path):
+        """GetShortPathNameW's answer: the path with each entry that has a
+        short name under that name, or None when it fails."""
+        buffer = ctypes.create_unicode_buffer(32768)
+        length = self._kernel32.GetShortPathNameW(path, buffer, len(buffer))
+        return buffer.value if 0 < length < len(buffer) else None
+
+    @staticmethod
+    def is_admin():
+        """Whether the suite runs with an administrator's rights."""
+        return bool(ctypes.windll.shell32.IsUserAnAdmin())
+
+    def long_paths_enabled(self):
+        try:
+            with self.winreg.OpenKey(self.winreg.HKEY_LOCAL_MACHINE, FILE_SYSTEM_KEY) as key:
+                return self.winreg.QueryValueEx(key, "LongPathsEnabled")[0] == 1
+        except OSError:
+            return False
+
+    @staticmethod
+    def is_dir(path):
+        return os.path.isdir(path)
 
     def remove_font_resource(self, path):
         return self._gdi32.RemoveFontResourceW(path) != 0
@@ -73,6 +106,34 @@ class WindowsSession(E2ESession):
         host = WindowsHost(self._code_page, self._system.environ)
         self.runner = FontctlRunner(host, self.helper("e2e_launcher.exe"), scratch)
         self.registry = WindowsRegistry(self._system.winreg)
+        self._lacking.update(self._what_this_windows_lacks())
+
+    def _what_this_windows_lacks(self):
+        """What the cases need that depends on how this Windows is set up,
+        each tried once in the work folder: a new file's short name, the
+        administrative share, long paths."""
+        lacking = {}
+        probe = os.path.join(self.work, SHORT_NAME_PROBE)
+        with open(probe, "wb"):
+            pass
+        short = self._system.short_path(windows_path(probe))
+        os.remove(probe)
+        if short is None or PureWindowsPath(short).name == SHORT_NAME_PROBE:
+            drive = PureWindowsPath(windows_path(self.work)).drive
+            lacking[SHORT_NAMES] = (f"a new file on {drive} got no short name: 8.3 name creation is off there "
+                                    f"(`fsutil 8dot3name set {drive} 0` turns it on for files made after it)")
+        share = self.other_drive_path(self.work)
+        if not self._system.is_dir(share):
+            server = self._system.run(["sc", "query", "LanmanServer"])
+            running = b"RUNNING" in server.stdout
+            lacking[ADMIN_SHARE] = (f"{share} cannot be reached: the Server service (LanmanServer) "
+                                    f"{'runs' if running else 'is not running'}, the suite runs "
+                                    f"{'as' if self._system.is_admin() else 'without'} an administrator, and the "
+                                    "administrative share needs both")
+        if not self._system.long_paths_enabled():
+            lacking[LONG_PATHS] = (f"long paths are not enabled (LongPathsEnabled under HKLM\\{FILE_SYSTEM_KEY}): "
+                                   "Python cannot make the cases' own files beyond MAX_PATH")
+        return lacking
 
     def _teardown_steps(self):
         return [self.work and (lambda: self._remove_tree(self.work))]
@@ -85,8 +146,8 @@ class WindowsSession(E2ESession):
     def restart_session(self):
         self.skip_unless(NEW_SESSION)
 
-    def discard_font_file(self, path):
-        self._release_font(path)
+    def discard_font_file(self, path, spellings=()):
+        self._release_font(path, spellings)
         os.remove(path)
 
     def cmd_exe(self):
@@ -168,11 +229,14 @@ class WindowsSession(E2ESession):
             raise RuntimeError(f"this is Windows build {self._system.build}: the cases need {PER_USER_FONTS_BUILD}")
         return None
 
-    def _release_font(self, path):
-        # Each time a case added the file, the font table holds it once more.
-        for _ in range(MOST_LOADS):
-            if not self._system.remove_font_resource(windows_path(path)):
-                break
+    def _release_font(self, path, spellings=()):
+        # Each time a case added the file, the font table holds it once more,
+        # under the spelling it was added by: whether Windows takes a font
+        # out by another spelling of its path is not documented.
+        for spelling in (windows_path(path), "\\\\?\\" + windows_path(path), *spellings):
+            for _ in range(MOST_LOADS):
+                if not self._system.remove_font_resource(spelling):
+                    break
 
     def _remove_tree(self, path):
         # Python 3.12 renamed the handler's argument.

@@ -83,7 +83,7 @@ class WineSession(E2ESession):
         return self._ordinary_user
 
     @staticmethod
-    def discard_font_file(path):
+    def discard_font_file(path, _spellings=()):
         # Wine holds no font file open.
         os.remove(path)
 
@@ -133,8 +133,14 @@ class WineSession(E2ESession):
         return windows_path(folder)
 
     def temp_folder(self):
-        # Wine sets TEMP to the profile's Temp, whatever the Unix side says.
-        return self.profile() / "Temp"
+        # Wine sets TEMP from the prefix, whatever the Unix side says: the
+        # profile's Temp in Wine 8, its AppData\Local\Temp in Wine 10. cmd
+        # tells which; it is on the prefix's drive C:.
+        outcome = self.runner.run_tool("cmd", ["/c", "echo", "%TEMP%"], self.work)
+        temp = PureWindowsPath(outcome.stdout.decode().strip())
+        if outcome.status != 0 or temp.drive.upper() != "C:":
+            raise RuntimeError(f"TEMP is not on the prefix's drive C:: {outcome}")
+        return Path(self.prefix.path, "drive_c", *temp.parts[1:])
 
     @staticmethod
     def nsis_runnable_options():

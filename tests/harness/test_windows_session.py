@@ -23,7 +23,10 @@ sys.path[:0] = [os.path.join(HERE, "..", "..", "scripts"), os.path.join(HERE, ".
 import run_e2e  # noqa: E402
 from code_pages import JAPANESE, SINGLE_BYTE  # noqa: E402
 from e2e_case import E2ECase  # noqa: E402
-from e2e_session import FULL_DEVICE, NEW_SESSION, OTHER_WINDOWS_VERSION  # noqa: E402
+from e2e_session import (ADMIN_SHARE, FULL_DEVICE, LONG_PATHS, NEW_SESSION, OTHER_WINDOWS_VERSION,  # noqa: E402
+                         SHORT_NAMES)
+from first_case import SKIP_REASON, AfterTheFirstCase  # noqa: E402
+from windows_facts import facts  # noqa: E402
 from fontctl_runner import FontctlRunner  # noqa: E402
 from windows_host import WindowsHost, command_line, windows_path  # noqa: E402
 from windows_registry import WindowsRegistry  # noqa: E402
@@ -241,22 +244,48 @@ class RegistryTest(unittest.TestCase):
 
 
 class FakeSystem:
-    """What WindowsSession asks of Windows, with fonts loaded by path."""
+    """What WindowsSession asks of Windows, with fonts loaded by path, and a
+    Windows set up as a hosted runner is once the workflow has turned 8.3
+    names on, unless told otherwise."""
 
-    def __init__(self, code_page=1252, build=20348, environ=None):
+    def __init__(self, code_page=1252, build=20348, environ=None, short_names=True, share=True, admin=True,
+                 server=True, long_paths=True):
         self.code_page = code_page
         self.build = build
         self.environ = {"USERPROFILE": "C:\\Users\\runneradmin", "PATH": "C:\\Windows",
                         "ComSpec": "C:\\Windows\\system32\\cmd.exe"} if environ is None else environ
         self.winreg = FakeWinreg({})
         self.loaded = {}
+        self.removals = []
         self.commands = []
         self.command_status = 0
+        self.short_names, self.share, self.admin, self.server, self.long_paths = (short_names, share, admin, server,
+                                                                                  long_paths)
 
     def ansi_code_page(self):
         return self.code_page
 
+    @staticmethod
+    def oem_code_page():
+        return 850
+
+    def short_path(self, path):
+        # As GetShortPathNameW: the path as it is where no entry has a short name.
+        path = PureWindowsPath(path)
+        return str(path.with_name("FONTCT~1.TXT")) if self.short_names else str(path)
+
+    def is_admin(self):
+        return self.admin
+
+    def long_paths_enabled(self):
+        return self.long_paths
+
+    def is_dir(self, path):
+        assert path.startswith("\\\\localhost\\"), path
+        return self.share
+
     def remove_font_resource(self, path):
+        self.removals.append(path)
         path = unix_path(path)
         if self.loaded.get(path, 0) == 0:
             return False
@@ -268,6 +297,9 @@ class FakeSystem:
 
     def run(self, command):
         self.commands.append(command)
+        if command[:2] == ["sc", "query"]:
+            state = b"4  RUNNING" if self.server else b"1  STOPPED"
+            return subprocess.CompletedProcess(command, 0, b"SERVICE_NAME: LanmanServer\r\n STATE : " + state, b"")
         return subprocess.CompletedProcess(command, self.command_status, b"", b"")
 
 
@@ -418,11 +450,128 @@ class SessionTest(unittest.TestCase):
         folder = Path(tempfile.mkdtemp(prefix="discard-"))
         self.addCleanup(shutil.rmtree, folder)
         copy = folder / "font.ttf"
+        # Added by its path, by its \\?\ form, and with a forward slash.
+        spellings = [windows_path(copy), "\\\\?\\" + windows_path(copy), str(folder) + "/font.ttf"]
+        for loads, spelling in enumerate(spellings, start=1):
+            self.system.loaded[unix_path(spelling)] = loads
         copy.write_bytes(b"font")
-        self.system.loaded[str(copy)] = 2
-        session.discard_font_file(copy)
+        session.discard_font_file(copy, [spellings[2]])
         self.assertFalse(copy.exists())
-        self.assertEqual(self.system.loaded[str(copy)], 0)
+        self.assertEqual({spelling: self.system.loaded[unix_path(spelling)] for spelling in spellings},
+                         dict.fromkeys(spellings, 0))
+
+    def test_what_this_windows_lacks_is_found_at_start(self):
+        # What the session finds missing, and words its reason must hold.
+        cases = [
+            ({}, {}),
+            ({"short_names": False}, {SHORT_NAMES: ["got no short name", "`fsutil 8dot3name set", "turns it on"]}),
+            ({"share": False}, {ADMIN_SHARE: ["\\\\localhost\\C$", "Server service (LanmanServer) runs",
+                                              "runs as an administrator"]}),
+            ({"share": False, "server": False, "admin": False},
+             {ADMIN_SHARE: ["is not running", "runs without an administrator"]}),
+            ({"long_paths": False}, {LONG_PATHS: ["LongPathsEnabled", "beyond MAX_PATH"]}),
+        ]
+        for setup, lacking in cases:
+            with self.subTest(**setup):
+                session = self.session(**setup, environ={"TEMP": "C:\\Temp"})
+                for need in (SHORT_NAMES, ADMIN_SHARE, LONG_PATHS):
+                    self.assertIsNone(session.lacks(need), "known before the session starts")
+                with session:
+                    for need in (SHORT_NAMES, ADMIN_SHARE, LONG_PATHS):
+                        if need not in lacking:
+                            self.assertIsNone(session.lacks(need), need)
+                            continue
+                        with self.assertRaises(unittest.SkipTest) as skipped:
+                            session.skip_unless(need)
+                        for words in lacking[need]:
+                            self.assertIn(words, str(skipped.exception))
+                    self.assertEqual(os.listdir(session.work), ["cases", "scratch"], "the probe's file is left")
+
+    def test_a_case_skips_where_its_file_got_no_short_name(self):
+        class Case(E2ECase):
+            def short_path(self, path):
+                return self.session.stand_in.short_path(windows_path(path))
+
+            def setUp(self):
+                pass
+
+            def runTest(self):  # noqa: N802 - unittest's name
+                pass
+
+        for short_names in (True, False):
+            with self.subTest(short_names=short_names):
+                session = self.session(short_names=short_names)
+                session.stand_in = self.system
+                case = Case()
+                case.session = session
+                path = Path("C:/cases/Another Long Font Name.ttf")
+                if short_names:
+                    self.assertEqual(PureWindowsPath(case.aliased_path(path)).name, "FONTCT~1.TXT")
+                    continue
+                with self.assertRaises(unittest.SkipTest) as skipped:
+                    case.aliased_path(path)
+                self.assertIn(f"needs {SHORT_NAMES}: Another Long Font Name.ttf got none", str(skipped.exception))
+
+
+class FactsTest(unittest.TestCase):
+    def test_what_the_cases_depend_on_is_printed(self):
+        folder = tempfile.mkdtemp(prefix="facts-")
+        self.addCleanup(shutil.rmtree, folder)
+        for setup, expected in (({}, {"a new file in TEMP gets an 8.3 short name": "yes", "administrator": "yes",
+                                      "long paths enabled": "yes", "the administrative share reaches TEMP": "yes"}),
+                                ({"short_names": False, "admin": False, "long_paths": False, "share": False},
+                                 {"a new file in TEMP gets an 8.3 short name": "no", "administrator": "no",
+                                  "long paths enabled": "no", "the administrative share reaches TEMP": "no"})):
+            with self.subTest(**setup):
+                system = FakeSystem(**setup, environ={"USERPROFILE": "C:\\Users\\runneradmin", "PATH": folder})
+                found = dict(facts(system, folder))
+                self.assertLessEqual(expected.items(), found.items())
+                self.assertEqual((found["Windows build"], found["ANSI code page"]), ("20348", "1252"))
+                self.assertIn("Server service (LanmanServer)", found)
+                self.assertIn("8.3 names on C:", found)
+                self.assertIn("install NSIS", found["NSIS"])
+                self.assertIn(["fsutil", "8dot3name", "query", "C:"], system.commands)
+                self.assertEqual(os.listdir(folder), [], "the probe's file is left")
+
+
+class FirstCaseTest(unittest.TestCase):
+    """The rest of a run goes ahead only when the first case passed."""
+
+    def run_after(self, first_passes):
+        ran = []
+
+        class First(unittest.TestCase):
+            def test_first(self):
+                ran.append("first")
+                self.assertTrue(first_passes)
+
+        class Rest(unittest.TestCase):
+            def test_one(self):
+                ran.append("one")
+
+            def test_two(self):
+                ran.append("two")
+
+        loader = unittest.defaultTestLoader
+        rest = unittest.TestSuite([loader.loadTestsFromTestCase(Rest)])
+        suite = AfterTheFirstCase(loader.loadTestsFromTestCase(First), rest)
+        self.assertEqual(suite.countTestCases(), 3)
+        result = unittest.TextTestRunner(stream=io.StringIO(), verbosity=2).run(suite)
+        return ran, result
+
+    def test_passed(self):
+        ran, result = self.run_after(first_passes=True)
+        self.assertEqual(ran, ["first", "one", "two"])
+        self.assertTrue(result.wasSuccessful())
+        self.assertEqual(result.skipped, [])
+
+    def test_failed(self):
+        ran, result = self.run_after(first_passes=False)
+        self.assertEqual(ran, ["first"])
+        self.assertFalse(result.wasSuccessful())
+        self.assertEqual(len(result.failures), 1)
+        self.assertEqual([reason for _, reason in result.skipped], [SKIP_REASON] * 2)
+        self.assertEqual(result.testsRun, 3)
 
 
 class SkipReportTest(unittest.TestCase):
