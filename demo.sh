@@ -11,17 +11,15 @@ cmake --preset windows >/dev/null
 cmake --build build/win --target fontctl fontctl-utf8 >/dev/null
 
 work=$(mktemp -d)
-# Debian's wineserver makes its socket's folder under TMPDIR and leaves it
-# there: inside the work folder it goes with the rest.
-mkdir "$work/tmp"
-export WINEPREFIX=$work/prefix TMPDIR=$work/tmp WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+source scripts/wine_server_folder.sh
 # Code page 1252, as on a Western Windows system.
 export LC_ALL=C.UTF-8
 # Every Wine start goes through wine_start.py, which tells Wine's own
 # start-up failure (exit 125) from the program's answer.
 wine_start() { /usr/bin/python3 scripts/wine_start.py "$@"; }
 cleanup() {
-    wineserver -k 2>/dev/null || true
+    stop_wine
     rm -rf "$work"
 }
 trap cleanup EXIT

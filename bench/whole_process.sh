@@ -22,13 +22,10 @@ work=$(mktemp -d /tmp/fontctl-bench.XXXXXX)
 # Wine's start-up errors stay on, so that a start Wine itself failed (see
 # scripts/wine_start.py) is told from a failure of the program.
 export WINEPREFIX=$work/prefix WINEDEBUG=-all,err+virtual WINEDLLOVERRIDES="mscoree,mshtml="
-# Debian's wineserver makes its socket's folder under TMPDIR and leaves it
-# there: inside the work folder it goes with the rest.
-mkdir "$work/tmp"
-export TMPDIR=$work/tmp
+source "$here/../scripts/wine_server_folder.sh"
 wine_start() { /usr/bin/python3 "$here/../scripts/wine_start.py" "$@"; }
 cleanup() {
-    wineserver -k 2>/dev/null || true
+    stop_wine
     rm -rf "$work"
 }
 trap cleanup EXIT

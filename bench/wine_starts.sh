@@ -19,9 +19,13 @@ preloader=${3:-/usr/lib/wine/wine64-preloader.static}
 [[ -f $preloader ]] || { echo "no preloader at $preloader" >&2; exit 2; }
 
 work=$(mktemp -d)
+export WINEPREFIX="$work/prefix"
+source "$(dirname "$0")/../scripts/wine_server_folder.sh"
 server_up=
 cleanup() {
-    [[ -n $server_up ]] && WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null || true
+    if [[ -n $server_up ]]; then
+        stop_wine
+    fi
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -39,10 +43,7 @@ cp "$preloader" "$work/root/lib/with/wine64-preloader"
 printf 'int main(void) { return 0; }\n' >"$work/nop.c"
 x86_64-w64-mingw32-gcc -O2 -s -o "$work/nop.exe" "$work/nop.c"
 
-# Debian's wineserver makes its socket's folder under TMPDIR and leaves it
-# there: inside the work folder it goes with the rest.
-mkdir "$work/tmp"
-export WINEPREFIX="$work/prefix" TMPDIR="$work/tmp" WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
 wine wineboot -i >/dev/null 2>&1
 wineserver -w
 wineserver -p 3600

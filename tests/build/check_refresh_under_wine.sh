@@ -8,14 +8,12 @@ source_dir=$(cd "$1" && pwd)
 exe=$2
 label=$3
 work=$(mktemp -d)
-# Debian's wineserver makes its socket's folder under TMPDIR and leaves it
-# there: inside the work folder it goes with the rest.
-mkdir "$work/tmp"
-export WINEPREFIX=$work/prefix TMPDIR=$work/tmp WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+source "$source_dir/scripts/wine_server_folder.sh"
 # Refresh needs no window of its own: no X server.
 unset DISPLAY
 cleanup() {
-    wineserver -k 2>/dev/null || true
+    stop_wine
     rm -rf "$work"
 }
 trap cleanup EXIT

@@ -105,8 +105,8 @@ def make_root(user, launcher_exe, places=None):
 class UserPrefix(WinePrefix):
     """A Wine prefix whose programs, its server included, run as the user."""
 
-    def __init__(self, path, display, locale_dir, temp, user, home):
-        super().__init__(path, display, locale_dir, temp)
+    def __init__(self, path, display, locale_dir, user, home):
+        super().__init__(path, display, locale_dir)
         self._user = user
         self._env.update(HOME=home, USER=user.pw_name, LOGNAME=user.pw_name)
 
@@ -120,7 +120,7 @@ class UserPrefix(WinePrefix):
 
 class OrdinaryUser:
     """The user's folder (root), with the copies of the programs it runs
-    (programs), its own folders (home, tmp, scratch) and the one that the
+    (programs), its own folders (home, scratch) and the one that the
     cases make theirs in (files). Raises Unavailable when the user cannot be
     given them; start() then starts its prefix."""
 
@@ -128,14 +128,13 @@ class OrdinaryUser:
         self._user = _ordinary_user()
         self.root, launcher = make_root(self._user, launcher_exe, places)
         self._programs = {launcher_exe: launcher}
-        home, temp, scratch, self.files = (os.path.join(self.root, name)
-                                           for name in ("home", "tmp", "scratch", "files"))
-        for folder in (home, temp, scratch, self.files):
+        home, scratch, self.files = (os.path.join(self.root, name) for name in ("home", "scratch", "files"))
+        for folder in (home, scratch, self.files):
             os.mkdir(folder)
             self.own(folder)
             os.chmod(folder, stat.S_IRWXU)
         self._log_path = log_path
-        self.prefix = UserPrefix(os.path.join(self.root, "prefix"), display, locale_dir, temp, self._user, home)
+        self.prefix = UserPrefix(os.path.join(self.root, "prefix"), display, locale_dir, self._user, home)
         self._runner = FontctlRunner(self.prefix, launcher, scratch)
 
     def start(self):

@@ -1,6 +1,8 @@
 """One throwaway Wine prefix with a server kept running for the whole run,
 and how programs start in it."""
 import os
+import re
+import shutil
 import subprocess
 
 import wine_start
@@ -9,7 +11,15 @@ import wine_start
 from code_pages import CODE_PAGES, JAPANESE, SINGLE_BYTE  # noqa: F401
 
 # Variables of the caller's environment that would change what Wine does.
-_DROPPED = ("DISPLAY", "WAYLAND_DISPLAY", "LANG", "LANGUAGE", "LOCPATH", "WINEARCH", "WINELOADER", "WINESERVER")
+# Debian 13's Wine 10 aborts at every start ("free(): invalid pointer")
+# whenever TMPDIR is set, to any value: its server's folder goes in /tmp.
+_DROPPED = ("DISPLAY", "WAYLAND_DISPLAY", "LANG", "LANGUAGE", "LOCPATH", "WINEARCH", "WINELOADER", "WINESERVER",
+            "TMPDIR")
+# Debian's server makes the folder of its socket and lock in /tmp, names it in
+# the prefix's file `wineserver`, and leaves both behind when it ends.
+_SERVER_RECORD = "wineserver"
+_SERVER_FOLDER = re.compile(r"wine-[A-Za-z0-9]{6}")
+_SERVER_TEMP = "/tmp"
 
 
 def windows_path(unix_path):
@@ -17,11 +27,23 @@ def windows_path(unix_path):
     return "Z:" + os.fspath(unix_path).replace("/", "\\")
 
 
+def remove_server_folder(prefix, temp=_SERVER_TEMP):
+    """Removes the folder that Debian's Wine server of PREFIX kept in TEMP,
+    and the prefix's record of it, once the server has ended. Only a name
+    of the form the server gives is followed."""
+    record = os.path.join(prefix, _SERVER_RECORD)
+    try:
+        with open(record, encoding="ascii", errors="replace") as file:
+            name = file.read().strip()
+    except OSError:
+        return
+    if _SERVER_FOLDER.fullmatch(name):
+        shutil.rmtree(os.path.join(temp, name), ignore_errors=True)
+    os.remove(record)
+
+
 class WinePrefix:
-    def __init__(self, path, display, locale_dir, temp):
-        """TEMP is a folder of the run's own for the Wine server's socket and
-        lock, which Debian's server puts in a new folder under TMPDIR and
-        leaves there when it ends."""
+    def __init__(self, path, display, locale_dir):
         self.path = path
         self._locale_dir = locale_dir
         # E2E_ variables are the launcher's, set for each start.
@@ -34,7 +56,6 @@ class WinePrefix:
             # download Mono and Gecko.
             WINEDLLOVERRIDES="mscoree,mshtml=",
             DISPLAY=display,
-            TMPDIR=os.fspath(temp),
         )
 
     windows_path = staticmethod(windows_path)
@@ -85,11 +106,13 @@ class WinePrefix:
             raise RuntimeError(f"wineserver -p failed with status {status}; see {log.name}")
 
     def stop(self):
-        """Ends every Wine process of the prefix and its server, and waits
-        until the server is gone."""
+        """Ends every Wine process of the prefix and its server, waits until
+        the server is gone, and removes the folder the server kept in /tmp:
+        the next start makes a new one."""
         for option in ("-k", "-w"):
             subprocess.run(self.command(["wineserver", option]), env=self.env(), stdin=subprocess.DEVNULL,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60, check=False)
+        remove_server_folder(self.path)
 
     def _wine_tool(self, command, log, timeout=60):
         finished = wine_start.run(self.command(command), env=self.env(), stdout=log, timeout=timeout)

@@ -78,7 +78,7 @@ class UserFolderTest(PrivateBuildCase):
         expected = [(user.root, "drwx--x--x", 0), (os.path.dirname(copies[0]), "drwxr-xr-x", 0)]
         expected += [(copy, "-rwxr-xr-x", 0) for copy in copies]
         expected += [(os.path.join(user.root, name), "drwx------", nobody)
-                     for name in ("home", "tmp", "scratch", "files")]
+                     for name in ("home", "scratch", "files")]
         for path, mode, owner in expected:
             with self.subTest(path):
                 info = os.stat(path)
