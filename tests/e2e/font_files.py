@@ -39,7 +39,12 @@ def _build_face(family, style):
     builder.setupNameTable({"familyName": family, "styleName": style, "uniqueFontIdentifier": full_name,
                             "fullName": full_name, "version": "Version 1.000",
                             "psName": f"{family}-{style}".replace(" ", "")})
-    builder.setupOS2()
+    # Windows' metrics and character sets come from the OS/2 table: the
+    # ascent and descent of the hhea table, Basic Latin (Unicode range bit
+    # 0), code page 1252 (code page range bit 0), a regular face. A font with
+    # no code page bit is one that Windows finds fit for no character set.
+    builder.setupOS2(sTypoAscender=800, sTypoDescender=-200, usWinAscent=800, usWinDescent=200,
+                     ulUnicodeRange1=1, ulCodePageRange1=1, fsSelection=0x40)
     builder.setupPost()
     return builder.font
 

@@ -270,8 +270,11 @@ class FakeSystem:
         return 850
 
     def short_path(self, path):
-        # As GetShortPathNameW: the path as it is where no entry has a short name.
+        # As GetShortPathNameW: the path as it is where no entry has a short
+        # name; short_names None stands for the call failing.
         path = PureWindowsPath(path)
+        if self.short_names is None:
+            return None
         return str(path.with_name("FONTCT~1.TXT")) if self.short_names else str(path)
 
     def is_admin(self):
@@ -465,6 +468,7 @@ class SessionTest(unittest.TestCase):
         cases = [
             ({}, {}),
             ({"short_names": False}, {SHORT_NAMES: ["got no short name", "`fsutil 8dot3name set", "turns it on"]}),
+            ({"short_names": None}, {SHORT_NAMES: ["got no short name", "`fsutil 8dot3name set"]}),
             ({"share": False}, {ADMIN_SHARE: ["\\\\localhost\\C$", "Server service (LanmanServer) runs",
                                               "runs as an administrator"]}),
             ({"share": False, "server": False, "admin": False},
