@@ -8,9 +8,13 @@ import pefile
 
 import font_files
 from caller_case import EXAMPLES, FONTS_KEY, USER_FONTS, CallerCase
-from e2e_session import NEW_SESSION, OTHER_WINDOWS_VERSION
+from e2e_session import FILE_SIZE_LIMIT, NEW_SESSION, OTHER_WINDOWS_VERSION
 
 UNINSTALL_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+# The size of a large font, as a real one with many glyphs, and a temporary
+# folder short of room for it: a limit on the size of each file written.
+LARGE_FONT = 2_000_000
+SHORT_OF_ROOM = 1_000_448
 SHELL_FOLDERS_KEY = r"Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
 
 
@@ -109,10 +113,11 @@ class NsisInstallerTest(CallerCase):
         else:
             self.addCleanup(registry.write_value, key, name, *before)
 
-    def fonts(self, folder, *names):
+    def fonts(self, folder, *names, large=()):
         """Fonts of new families in FOLDER, by file name: a .ttc is a
-        collection of two; a name that starts with "notes" holds no font.
-        Returns (file, registry value) pairs."""
+        collection of two; a name that starts with "notes" holds no font;
+        those in LARGE are of LARGE_FONT bytes or so. Returns (file,
+        registry value) pairs."""
         self.make_folder(folder)
         fonts = []
         for file_name in names:
@@ -122,8 +127,35 @@ class NsisInstallerTest(CallerCase):
             elif path.suffix == ".ttc":
                 fonts.append((path, truetype_value(*font_files.write_collection(path))))
             else:
-                fonts.append((path, truetype_value(font_files.write_truetype(path))))
+                padding = LARGE_FONT if file_name in large else 0
+                fonts.append((path, truetype_value(font_files.write_truetype(path, padding=padding))))
         return fonts
+
+    def newer_version(self, folder, installed, names):
+        """The fonts of a newer version in FOLDER, by file name: new files,
+        under the registry value of the font of INSTALLED of that name, if
+        any."""
+        values = {font.name: value for font, value in installed}
+        return [(path, values.get(path.name, value)) for path, value in self.fonts(folder, *names)]
+
+    def entry(self, name, fonts):
+        """What the uninstall entry of NAME holds: its values, the path that
+        its record gives for the value of each of FONTS, and the bytes of
+        the uninstaller."""
+        key = UNINSTALL_KEY + name
+        uninstaller = self.install_dir(name) / "uninstall.exe"
+        return ({value: self.registry_value(key, value)
+                 for value in ("DisplayName", "UninstallString", "QuietUninstallString")},
+                {value: self.registry_value(key + "\\Fonts", value) for _, value in fonts},
+                uninstaller.read_bytes() if uninstaller.exists() else None)
+
+    def assertOutOfTheFontTable(self, font):
+        """The copy of FONT is not in the font table: with its file back,
+        fontctl answers 1 to its removal."""
+        copy = self.user_fonts / font.name
+        shutil.copyfile(font, copy)
+        self.assertOutcome(self.fontctl("2", copy), b"1", broadcasts=0)
+        self.discard(copy)
 
     def test_install_then_uninstall(self):
         fonts = self.fonts(self.sandbox / "fonts", "Example Sans & (Regular).ttf", "example-set.ttc")
@@ -362,3 +394,95 @@ class NsisInstallerTest(CallerCase):
         self.assertEqual(self.registry_value(FONTS_KEY, serif_value), others)
         self.assertNoTrace([(sans, sans_value)], name)
         self.assertFalse((self.user_fonts / serif.name).exists())
+
+    def test_an_earlier_font_that_cannot_be_kept_stops_the_upgrade(self):
+        # The first version's large font cannot be kept whole in a temporary
+        # folder short of room, for a failed upgrade to put back: the
+        # upgrade stops before it takes anything out or writes anything,
+        # whether it replaces that font (and fails at a later one) or no
+        # longer ships it.
+        self.needs(FILE_SIZE_LIMIT)
+        cases = [
+            ("the upgrade replaces it", ["Large Sans.ttf", "Example Serif.ttf", "notes.ttf"]),
+            ("the upgrade no longer ships it", ["Example Serif.ttf", "Example Mono.ttf"]),
+        ]
+        for number, (label, names) in enumerate(cases):
+            with self.subTest(label):
+                folder = self.sandbox / f"1.0 {number}"
+                installed = self.fonts(folder, "Large Sans.ttf", "Example Serif.ttf", large=["Large Sans.ttf"])
+                first, name = self.build(folder, installed, f"setup 1.0 {number}.exe")
+                self.assertLines(self.run_caller(first, "/S"), 0, [], broadcasts=2)
+                newer = self.newer_version(self.sandbox / f"2.0 {number}", installed, names)
+                second, _ = self.build(self.sandbox / f"2.0 {number}", newer, f"setup 2.0 {number}.exe")
+
+                before, entry = self.snapshot(self.user_fonts), self.entry(name, installed)
+                with self.session.file_size_limit(SHORT_OF_ROOM):
+                    outcome = self.run_caller(second, "/S")
+                self.assertLines(outcome, 2, [], broadcasts=0)
+                self.assertUnchanged(before, self.user_fonts)
+                self.assertInstalled(installed, name)
+                self.assertEqual(self.entry(name, installed), entry)
+                self.assertNoTrace([font for font in newer if font[1] not in entry[1]], None)
+
+                # Both fonts are still in the font table: removing each
+                # answers 0, with a broadcast.
+                self.assertLines(self.uninstall(name), 0, [], broadcasts=2)
+                self.assertNoTrace(installed, name)
+
+    def test_an_upgrade_removes_the_fonts_it_no_longer_ships(self):
+        # The second version's files, each with the index of the first
+        # version's font whose registry value it takes (None: a value of
+        # its own), and the broadcasts of the upgrade: one for each font of
+        # the first version taken out, one for each installed.
+        cases = [
+            ("a font left out", [("Example Serif.ttf", 1)], 3),
+            ("a face moved to a file of another name", [("Example Sans 2.ttf", 0), ("Example Serif.ttf", 1)], 4),
+            ("a font left out and one added", [("Example Serif.ttf", 1), ("Example Mono.ttf", None)], 4),
+        ]
+        for number, (label, files, broadcasts) in enumerate(cases):
+            with self.subTest(label):
+                folder = self.sandbox / f"1.0 {number}"
+                installed = self.fonts(folder, "Example Sans.ttf", "Example Serif.ttf")
+                first, name = self.build(folder, installed, f"setup 1.0 {number}.exe")
+                self.assertLines(self.run_caller(first, "/S"), 0, [], broadcasts=2)
+                newer = [(path, value if taken is None else installed[taken][1]) for (path, value), (_, taken)
+                         in zip(self.fonts(self.sandbox / f"2.0 {number}", *(file for file, _ in files)), files)]
+                second, _ = self.build(self.sandbox / f"2.0 {number}", newer, f"setup 2.0 {number}.exe")
+
+                self.assertLines(self.run_caller(second, "/S"), 0, [], broadcasts=broadcasts)
+                self.assertInstalled(newer, name)
+                (sans, sans_value), _ = installed
+                self.assertFalse((self.user_fonts / sans.name).exists())
+                self.assertOutOfTheFontTable(sans)
+                self.assertEqual(sorted(path.name for path in self.user_fonts.iterdir()),
+                                 sorted(font.name for font, _ in newer))
+                # The record names this version's fonts alone, and the
+                # uninstaller removes exactly those.
+                records = {value: self.copy_path(font) for font, value in newer}
+                self.assertEqual(self.entry(name, installed + newer)[1], {sans_value: None, **records})
+                self.assertLines(self.uninstall(name), 0, [], broadcasts=len(newer))
+                self.assertNoTrace(installed + newer, name)
+
+    def test_a_failed_upgrade_keeps_the_earlier_uninstaller(self):
+        # The second version replaces Sans, no longer ships Serif, adds Mono
+        # and fails at the file that holds no font: Serif is taken out (1),
+        # Sans replaced (2) and Mono installed (1); then Sans is taken out
+        # and put back (2), Mono taken out (1) and Serif put back (1).
+        folder = self.sandbox / "1.0"
+        installed = self.fonts(folder, "Example Sans.ttf", "Example Serif.ttf")
+        first, name = self.build(folder, installed, "setup 1.0.exe")
+        self.assertLines(self.run_caller(first, "/S"), 0, [], broadcasts=2)
+        newer = self.newer_version(self.sandbox / "2.0", installed,
+                                   ["Example Sans.ttf", "Example Mono.ttf", "notes.ttf"])
+        second, _ = self.build(self.sandbox / "2.0", newer, "setup 2.0.exe")
+
+        before, entry = self.snapshot(self.user_fonts), self.entry(name, installed + newer)
+        self.assertLines(self.run_caller(second, "/S"), 2, [], broadcasts=8)
+        self.assertUnchanged(before, self.user_fonts)
+        self.assertInstalled(installed, name)
+        self.assertEqual(self.entry(name, installed + newer), entry)
+
+        # The first version's uninstaller, with its record: it removes the
+        # first version's fonts, each in the font table again.
+        self.assertLines(self.uninstall(name), 0, [], broadcasts=2)
+        self.assertNoTrace(installed + newer, name)

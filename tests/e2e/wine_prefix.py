@@ -24,6 +24,8 @@ class WinePrefix:
         leaves there when it ends."""
         self.path = path
         self._locale_dir = locale_dir
+        # Bytes that each file a program writes may reach, or None.
+        self.file_size_limit = None
         # E2E_ variables are the launcher's, set for each start.
         self._env = {k: v for k, v in os.environ.items()
                      if k not in _DROPPED and not k.startswith(("LC_", "E2E_"))}
@@ -42,7 +44,16 @@ class WinePrefix:
     def start(self, arguments, env, cwd, stdout, timeout):
         """`wine ARGUMENTS...`, run to its end; raises
         wine_start.WineStartError when Wine itself failed."""
-        return wine_start.run(self.command(["wine", *arguments]), env=env, cwd=cwd, stdout=stdout, timeout=timeout)
+        command = self.command(["wine", *arguments])
+        if self.file_size_limit is not None:
+            # With SIGXFSZ ignored a write past the limit fails (EFBIG)
+            # instead of killing the process. Python sets the signal back to
+            # its default in a child, so the shell ignores it before it
+            # starts Wine; every program Wine starts inherits both. The
+            # limit is in blocks of 512 bytes.
+            command = ["sh", "-c", f'trap "" XFSZ; ulimit -f {self.file_size_limit // 512}; exec "$@"', "sh",
+                       *command]
+        return wine_start.run(command, env=env, cwd=cwd, stdout=stdout, timeout=timeout)
 
     def env(self, locale=SINGLE_BYTE):
         env = dict(self._env, LC_ALL=locale)
