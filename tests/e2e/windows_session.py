@@ -147,6 +147,9 @@ class WindowsSession(E2ESession):
     def restart_session(self):
         self.skip_unless(NEW_SESSION)
 
+    def file_size_limit(self, size):
+        self.skip_unless(FILE_SIZE_LIMIT)
+
     def discard_font_file(self, path, spellings=()):
         self._release_font(path, spellings)
         os.remove(path)

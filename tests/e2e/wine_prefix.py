@@ -18,14 +18,15 @@ def windows_path(unix_path):
 
 
 class WinePrefix:
+    # Bytes that each file a program started writes may reach, or None.
+    file_size_limit = None
+
     def __init__(self, path, display, locale_dir, temp):
         """TEMP is a folder of the run's own for the Wine server's socket and
         lock, which Debian's server puts in a new folder under TMPDIR and
         leaves there when it ends."""
         self.path = path
         self._locale_dir = locale_dir
-        # Bytes that each file a program writes may reach, or None.
-        self.file_size_limit = None
         # E2E_ variables are the launcher's, set for each start.
         self._env = {k: v for k, v in os.environ.items()
                      if k not in _DROPPED and not k.startswith(("LC_", "E2E_"))}
