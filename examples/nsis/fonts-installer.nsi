@@ -315,9 +315,14 @@ Function PutBackDroppedFont
     ${EndIf}
 FunctionEnd
 
+; A file that cannot be unpacked whole stops the installer there (NSIS
+; aborts it): so every font is unpacked before anything is changed.
+!macro UnpackFont N FILE FACE
+    File "/oname=$PLUGINSDIR\fonts\${FILE}" "${FONTS_DIR}\${FILE}"
+!macroend
+
 !macro InstallFont N FILE FACE
     StrCpy $Done${N} ""
-    File "/oname=$PLUGINSDIR\fonts\${FILE}" "${FONTS_DIR}\${FILE}"
     ${If} $Earlier${N} == 1
         ; Installed by an earlier run, and kept: out of the font table
         ; first, so that Windows lets go of the file.
@@ -421,8 +426,9 @@ Section "Fonts"
     CreateDirectory "$PLUGINSDIR\fonts"
     StrCpy $Left ""
 
-    ; A whole copy of everything that the run may take out or overwrite,
-    ; before it changes anything.
+    ; The fonts to install, and a whole copy of everything that the run may
+    ; take out or overwrite, before it changes anything.
+    !insertmacro ForEachFont UnpackFont 1
     !insertmacro ForEachFont KeepEarlierFont 1
     GetFunctionAddress $RecordAction KeepDroppedFont
     Call ForEachRecordedFont

@@ -131,12 +131,12 @@ class NsisInstallerTest(CallerCase):
                 fonts.append((path, truetype_value(font_files.write_truetype(path, padding=padding))))
         return fonts
 
-    def newer_version(self, folder, installed, names):
-        """The fonts of a newer version in FOLDER, by file name: new files,
-        under the registry value of the font of INSTALLED of that name, if
-        any."""
+    def newer_version(self, folder, installed, names, large=()):
+        """The fonts of a newer version in FOLDER, by file name (and LARGE,
+        as for fonts()): new files, under the registry value of the font of
+        INSTALLED of that name, if any."""
         values = {font.name: value for font, value in installed}
-        return [(path, values.get(path.name, value)) for path, value in self.fonts(folder, *names)]
+        return [(path, values.get(path.name, value)) for path, value in self.fonts(folder, *names, large=large)]
 
     def entry(self, name, fonts):
         """What the uninstall entry of NAME holds: its values, the path that
@@ -395,24 +395,36 @@ class NsisInstallerTest(CallerCase):
         self.assertNoTrace([(sans, sans_value)], name)
         self.assertFalse((self.user_fonts / serif.name).exists())
 
-    def test_an_earlier_font_that_cannot_be_kept_stops_the_upgrade(self):
-        # The first version's large font cannot be kept whole in a temporary
-        # folder short of room, for a failed upgrade to put back: the
-        # upgrade stops before it takes anything out or writes anything,
-        # whether it replaces that font (and fails at a later one) or no
-        # longer ships it.
+    def test_a_temporary_folder_short_of_room_stops_the_upgrade(self):
+        # A temporary folder short of room for a large font: the first
+        # version's cannot be kept whole for a failed upgrade to put back,
+        # or the second version's cannot be unpacked. The upgrade stops
+        # before it takes anything out or writes anything, whether it
+        # replaces the large font (and would fail at a later one), no
+        # longer ships it, or brings it.
         self.needs(FILE_SIZE_LIMIT)
         cases = [
-            ("the upgrade replaces it", ["Large Sans.ttf", "Example Serif.ttf", "notes.ttf"]),
-            ("the upgrade no longer ships it", ["Example Serif.ttf", "Example Mono.ttf"]),
+            # label, the first version's files, the second's; the large ones
+            ("the upgrade replaces it", ["Large Sans.ttf", "Example Serif.ttf"],
+             ["Large Sans.ttf", "Example Serif.ttf", "notes.ttf"], ["Large Sans.ttf"]),
+            ("the upgrade no longer ships it", ["Large Sans.ttf", "Example Serif.ttf"],
+             ["Example Serif.ttf", "Example Mono.ttf"], ["Large Sans.ttf"]),
+            # NSIS aborts at a file it cannot unpack whole: the installer
+            # unpacks its fonts before it changes anything. (Built solid, as
+            # it is, it unpacks its data at start and stops even sooner.)
+            ("the upgrade brings it", ["Example Sans.ttf", "Example Serif.ttf"],
+             ["Example Sans.ttf", "Large Mono.ttf", "Example Serif.ttf"], ["Large Mono.ttf"]),
         ]
-        for number, (label, names) in enumerate(cases):
+        for number, (label, first_names, second_names, large) in enumerate(cases):
             with self.subTest(label):
                 folder = self.sandbox / f"1.0 {number}"
-                installed = self.fonts(folder, "Large Sans.ttf", "Example Serif.ttf", large=["Large Sans.ttf"])
+                installed = self.fonts(folder, *first_names, large=large)
                 first, name = self.build(folder, installed, f"setup 1.0 {number}.exe")
                 self.assertLines(self.run_caller(first, "/S"), 0, [], broadcasts=2)
-                newer = self.newer_version(self.sandbox / f"2.0 {number}", installed, names)
+                # The second version's files are small but for those it
+                # brings.
+                newer = self.newer_version(self.sandbox / f"2.0 {number}", installed, second_names,
+                                           large=set(large) - set(first_names))
                 second, _ = self.build(self.sandbox / f"2.0 {number}", newer, f"setup 2.0 {number}.exe")
 
                 before, entry = self.snapshot(self.user_fonts), self.entry(name, installed)
