@@ -133,6 +133,13 @@ Var KeptUninstaller
     Quit
 !macroend
 
+; Makes the file at PATH, if any, neither read-only, hidden nor system.
+!macro ClearAttributes PATH
+    ${If} ${FileExists} "${PATH}"
+        SetFileAttributes "${PATH}" NORMAL
+    ${EndIf}
+!macroend
+
 ; Runs fontctl from the plug-ins folder with ARGUMENTS, hidden, and leaves
 ; what it printed, its result code, in $R0: empty when it printed nothing or
 ; did not start. Its exit status is 0 whatever the result, so it is not used.
@@ -143,17 +150,18 @@ Var KeptUninstaller
 !macroend
 
 ; Takes the copy of FILE out of the font table and deletes it, then deletes
-; its registry value FACE, unless the value names another file by now.
-; fontctl answers 1 when the font is not in this session's font table (it
-; did not load at sign-in, or the value was written in this session by a
-; run that failed) and 2 when it was taken out but the file stayed: either
-; way the copy is deleted here. A copy that cannot be deleted keeps its
-; value, and is added to $Left.
+; its registry value FACE, unless the value names another file by now. The
+; copy's attributes are cleared first: fontctl leaves a read-only copy in the
+; font table. fontctl answers 1 when the font is not in this session's font
+; table (it did not load at sign-in, or the value was written in this
+; session by a run that failed) and 2 when it was taken out but the file
+; stayed: either way the copy is deleted here. A copy that cannot be deleted
+; keeps its value, and is added to $Left.
 !macro TakeOutFont FILE FACE
+    !insertmacro ClearAttributes "${USER_FONTS}\${FILE}"
     !insertmacro RunFontctl '2 "${USER_FONTS}\${FILE}"'
     ${If} $R0 == "1"
     ${OrIf} $R0 == "2"
-        SetFileAttributes "${USER_FONTS}\${FILE}" NORMAL
         Delete "${USER_FONTS}\${FILE}"
     ${EndIf}
     ${If} ${FileExists} "${USER_FONTS}\${FILE}"
@@ -323,6 +331,8 @@ FunctionEnd
 
 !macro InstallFont N FILE FACE
     StrCpy $Done${N} ""
+    ; fontctl neither takes out nor replaces a read-only copy.
+    !insertmacro ClearAttributes "${USER_FONTS}\${FILE}"
     ${If} $Earlier${N} == 1
         ; Installed by an earlier run, and kept: out of the font table
         ; first, so that Windows lets go of the file.
@@ -346,7 +356,7 @@ FunctionEnd
         ; part of one where there was no file.
         ${If} $R3 == "4"
         ${OrIf} $R2 == ""
-            SetFileAttributes "${USER_FONTS}\${FILE}" NORMAL
+            !insertmacro ClearAttributes "${USER_FONTS}\${FILE}"
             Delete "${USER_FONTS}\${FILE}"
         ${EndIf}
         ${If} $Earlier${N} == 1

@@ -498,3 +498,28 @@ class NsisInstallerTest(CallerCase):
         # first version's fonts, each in the font table again.
         self.assertLines(self.uninstall(name), 0, [], broadcasts=2)
         self.assertNoTrace(installed + newer, name)
+
+    def test_read_only_copies_are_replaced_and_removed(self):
+        # The first version's copies made read-only: fontctl neither takes
+        # out nor replaces such a copy, so the installer clears the
+        # attribute first. A failed upgrade puts both back; a good one
+        # replaces Sans (2 broadcasts), installs Mono (1) and removes Serif,
+        # which it no longer ships (1).
+        installed = self.fonts(self.sandbox / "1.0", "Example Sans.ttf", "Example Serif.ttf")
+        first, name = self.build(self.sandbox / "1.0", installed, "setup 1.0.exe")
+        self.assertLines(self.run_caller(first, "/S"), 0, [], broadcasts=2)
+        for font, _ in installed:
+            self.assertEqual(self.run_tool("attrib", "+r", self.user_fonts / font.name).status, 0)
+
+        failing = self.newer_version(self.sandbox / "2.0", installed, ["Example Sans.ttf", "notes.ttf"])
+        second, _ = self.build(self.sandbox / "2.0", failing, "setup 2.0.exe")
+        self.assertLines(self.run_caller(second, "/S"), 2, [], broadcasts=6)
+        self.assertInstalled(installed, name)
+
+        newer = self.newer_version(self.sandbox / "2.1", installed, ["Example Sans.ttf", "Example Mono.ttf"])
+        third, _ = self.build(self.sandbox / "2.1", newer, "setup 2.1.exe")
+        self.assertLines(self.run_caller(third, "/S"), 0, [], broadcasts=4)
+        self.assertInstalled(newer, name)
+        self.assertNoTrace(installed[1:], None)
+        self.assertLines(self.uninstall(name), 0, [], broadcasts=2)
+        self.assertNoTrace(installed + newer, name)
