@@ -227,7 +227,7 @@ Function KeepCopy
     !insertmacro FileSize "$KeepSource" $R7
     ${If} $R8 == ""
     ${OrIf} $R7 != $R8
-        !insertmacro Fail "Could not keep a copy of $KeepSource in $KeepFolder (it holds $R8 of its $R7 bytes): is the disk full? Nothing was changed."
+        !insertmacro Fail "Could not keep a whole copy of $KeepSource in $KeepFolder, to put it back should the installation fail (the disk may be full). Nothing was changed."
     ${EndIf}
 FunctionEnd
 
