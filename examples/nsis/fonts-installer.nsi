@@ -483,17 +483,27 @@ Function un.TakeOutRecordedFont
     !insertmacro TakeOutFont "$RecordFile" "$RecordFace"
 FunctionEnd
 
+!macro UninstallFont N FILE FACE
+    !insertmacro TakeOutFont "${FILE}" "${FACE}"
+!macroend
+
 ; Goes through every font of the record, whatever happens to one; keeps the
 ; uninstaller, its entry and the record while a font is left, so that it can
-; be run again.
+; be run again. A run that succeeds records at least one font: with no
+; record (deleted by hand), the fonts that this version installs go.
 Section "Uninstall"
     SetShellVarContext current
     InitPluginsDir
     SetOutPath "$PLUGINSDIR"
     File "/oname=$PLUGINSDIR\fontctl.exe" "${FONTCTL}"
     StrCpy $Left ""
-    GetFunctionAddress $RecordAction un.TakeOutRecordedFont
-    Call un.ForEachRecordedFont
+    EnumRegValue $R0 HKCU "${RECORD_KEY}" 0
+    ${If} $R0 == ""
+        !insertmacro ForEachFont UninstallFont 1
+    ${Else}
+        GetFunctionAddress $RecordAction un.TakeOutRecordedFont
+        Call un.ForEachRecordedFont
+    ${EndIf}
     ${If} $Left != ""
         !insertmacro Fail "These fonts could not be removed; close the programs that use them and run the uninstaller again:$Left"
     ${EndIf}

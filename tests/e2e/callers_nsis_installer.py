@@ -158,15 +158,25 @@ class NsisInstallerTest(CallerCase):
         self.discard(copy)
 
     def test_install_then_uninstall(self):
-        fonts = self.fonts(self.sandbox / "fonts", "Example Sans & (Regular).ttf", "example-set.ttc")
-        installer, name = self.build(self.sandbox / "fonts", fonts)
+        # The uninstaller works from the record of the fonts installed; with
+        # the record deleted by hand, from its own list.
+        for number, record_deleted in enumerate((False, True)):
+            with self.subTest(record_deleted=record_deleted):
+                folder = self.sandbox / f"fonts {number}"
+                fonts = self.fonts(folder, "Example Sans & (Regular).ttf", "example-set.ttc")
+                installer, name = self.build(folder, fonts, f"setup (fonts) & more {number}.exe")
 
-        outcome = self.run_caller(installer, "/S")
-        self.assertLines(outcome, 0, [], broadcasts=2)
-        self.assertInstalled(fonts, name)
+                outcome = self.run_caller(installer, "/S")
+                self.assertLines(outcome, 0, [], broadcasts=2)
+                self.assertInstalled(fonts, name)
+                records = {value: self.copy_path(font) for font, value in fonts}
+                self.assertEqual(self.entry(name, fonts)[1], records)
+                if record_deleted:
+                    for value in records:
+                        self.session.registry.delete_value(UNINSTALL_KEY + name + "\\Fonts", value)
 
-        self.assertLines(self.uninstall(name), 0, [], broadcasts=2)
-        self.assertNoTrace(fonts, name)
+                self.assertLines(self.uninstall(name), 0, [], broadcasts=2)
+                self.assertNoTrace(fonts, name)
 
     def test_a_font_that_fails_undoes_the_run(self):
         # The files in the installer's order, and the broadcasts: one for
