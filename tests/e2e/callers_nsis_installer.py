@@ -533,3 +533,19 @@ class NsisInstallerTest(CallerCase):
         self.assertNoTrace(installed[1:], None)
         self.assertLines(self.uninstall(name), 0, [], broadcasts=2)
         self.assertNoTrace(installed + newer, name)
+
+    def test_an_uninstaller_that_cannot_be_written_undoes_the_run(self):
+        # A file where the uninstaller's folder goes: the uninstaller, written
+        # once every font is in, cannot be, and the fonts are taken out
+        # again (two in, two out).
+        fonts = self.fonts(self.sandbox / "fonts", "Example Sans.ttf", "Example Serif.ttf")
+        installer, name = self.build(self.sandbox / "fonts", fonts)
+        blocker = self.non_font(self.install_dir(name))
+        self.addCleanup(blocker.unlink)
+        blocked = blocker.read_bytes()
+        before = self.snapshot(self.user_fonts)
+        self.assertLines(self.run_caller(installer, "/S"), 2, [], broadcasts=4)
+        self.assertUnchanged(before, self.user_fonts)
+        self.assertNoTrace(fonts, None)
+        self.assertIsNone(self.registry_value(UNINSTALL_KEY + name, "DisplayName"))
+        self.assertEqual(blocker.read_bytes(), blocked)
