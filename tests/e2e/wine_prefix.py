@@ -18,9 +18,6 @@ def windows_path(unix_path):
 
 
 class WinePrefix:
-    # Bytes that each file a program started writes may reach, or None.
-    file_size_limit = None
-
     def __init__(self, path, display, locale_dir, temp):
         """TEMP is a folder of the run's own for the Wine server's socket and
         lock, which Debian's server puts in a new folder under TMPDIR and
@@ -41,6 +38,9 @@ class WinePrefix:
         )
 
     windows_path = staticmethod(windows_path)
+
+    # Bytes that each file a program started writes may reach, or None.
+    file_size_limit = None
 
     def start(self, arguments, env, cwd, stdout, timeout):
         """`wine ARGUMENTS...`, run to its end; raises
