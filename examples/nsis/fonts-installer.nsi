@@ -4,15 +4,23 @@
 ; fontctl, then recorded under HKCU so that Windows loads it in later
 ; sessions. The uninstaller takes the fonts out again.
 ;
-; The installer is all or nothing: its uninstaller and uninstall entry are
-; written before the first font, and when a font fails, the fonts that this
-; run added are taken out again, and those it replaced are put back, before
-; it stops. Running it again (a repair, or a newer version of the fonts)
-; first takes out each font that an earlier run installed, keeping its file:
-; Windows keeps the file of a loaded font open, so it could not be copied
-; over. A face that the registry already lists for another file belongs to
-; another program: the installer then stops before it changes anything, and
-; the uninstaller never deletes such a value.
+; The installer is all or nothing. Before it changes anything it checks
+; every font's registry value and keeps a copy, checked to be whole, of each
+; font that an earlier run installed and of the earlier uninstaller: a copy
+; that cannot be made (a full temporary folder) stops it there. It then
+; takes out the fonts that the earlier run installed and this version no
+; longer ships, and installs each font, first taking out the earlier run's
+; copy of it, keeping its file: Windows keeps the file of a loaded font open,
+; so it could not be copied over. When a font fails, the fonts that this run
+; added are taken out again, and those it took out are put back from the
+; copies kept, before it stops. Only once every font is in does it write its
+; uninstaller, its uninstall entry and, under that entry, the record of the
+; fonts it installed (registry value and file of each), which the next
+; version and the uninstaller work from: after a failed run the earlier
+; uninstaller and record stay as they were. A face that the registry already
+; lists for a file that is not in the record belongs to another program: the
+; installer then stops before it changes anything, and the uninstaller never
+; deletes such a value.
 ;
 ; Built with defines (see README.md beside this file):
 ;   FONTCTL    the fontctl program to bundle: fontctl-utf8.exe, so that
@@ -37,6 +45,7 @@ SetCompressor /SOLID lzma
 
 !include LogicLib.nsh
 !include WinVer.nsh
+!include FileFunc.nsh
 
 !ifndef FONTCTL
     !error "define FONTCTL: the fontctl-utf8.exe (or fontctl.exe) to bundle"
@@ -58,6 +67,9 @@ SetCompressor /SOLID lzma
 !define USER_FONTS "$LOCALAPPDATA\Microsoft\Windows\Fonts"
 !define FONTS_KEY "Software\Microsoft\Windows NT\CurrentVersion\Fonts"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${NAME}"
+; The record of the fonts that the last successful run installed: one value
+; a font, named as its value under FONTS_KEY, holding the path of its copy.
+!define RECORD_KEY "${UNINSTALL_KEY}\Fonts"
 ; Windows 10 version 1809 is the first to load the fonts listed under HKCU.
 !define FIRST_BUILD_WITH_USER_FONTS 17763
 
@@ -96,8 +108,21 @@ UninstPage instfiles
 
 ; The fonts that could not be taken out, one per line, for the message.
 Var Left
-; 1 when an earlier run left the uninstall entry.
-Var InstalledBefore
+; The font of the record that ForEachRecordedFont is at (its registry value
+; and the file name of its copy), the function it calls for each font, and
+; the index of the next.
+Var RecordFace
+Var RecordFile
+Var RecordAction
+Var RecordIndex
+; 1 when this version ships the font of the record that ShipsRecordedFont
+; was asked about.
+Var Shipped
+; The file that KeepCopy keeps, and the folder it keeps it in.
+Var KeepSource
+Var KeepFolder
+; 1 when an earlier run left an uninstaller, kept in $PLUGINSDIR\uninstaller.
+Var KeptUninstaller
 
 ; Stops the installer or uninstaller with MESSAGE: a message box in a normal
 ; run, exit status 2 in a silent one.
@@ -106,6 +131,13 @@ Var InstalledBefore
     MessageBox MB_OK|MB_ICONSTOP "${MESSAGE}" /SD IDOK
     SetErrorLevel 2
     Quit
+!macroend
+
+; Makes the file at PATH, if any, neither read-only, hidden nor system.
+!macro ClearAttributes PATH
+    ${If} ${FileExists} "${PATH}"
+        SetFileAttributes "${PATH}" NORMAL
+    ${EndIf}
 !macroend
 
 ; Runs fontctl from the plug-ins folder with ARGUMENTS, hidden, and leaves
@@ -118,17 +150,18 @@ Var InstalledBefore
 !macroend
 
 ; Takes the copy of FILE out of the font table and deletes it, then deletes
-; its registry value FACE, unless the value names another file by now.
-; fontctl answers 1 when the font is not in this session's font table (it
-; did not load at sign-in, or the value was written in this session by a
-; run that failed) and 2 when it was taken out but the file stayed: either
-; way the copy is deleted here. A copy that cannot be deleted keeps its
-; value, and is added to $Left.
+; its registry value FACE, unless the value names another file by now. The
+; copy's attributes are cleared first: fontctl leaves a read-only copy in the
+; font table. fontctl answers 1 when the font is not in this session's font
+; table (it did not load at sign-in, or the value was written in this
+; session by a run that failed) and 2 when it was taken out but the file
+; stayed: either way the copy is deleted here. A copy that cannot be deleted
+; keeps its value, and is added to $Left.
 !macro TakeOutFont FILE FACE
+    !insertmacro ClearAttributes "${USER_FONTS}\${FILE}"
     !insertmacro RunFontctl '2 "${USER_FONTS}\${FILE}"'
     ${If} $R0 == "1"
     ${OrIf} $R0 == "2"
-        SetFileAttributes "${USER_FONTS}\${FILE}" NORMAL
         Delete "${USER_FONTS}\${FILE}"
     ${EndIf}
     ${If} ${FileExists} "${USER_FONTS}\${FILE}"
@@ -143,13 +176,69 @@ Var InstalledBefore
     ${EndIf}
 !macroend
 
+; Calls the function at $RecordAction for each font in the record of the
+; last successful run, with $RecordFace and $RecordFile set. Only copies in
+; the per-user font folder count: the record is the user's to edit, and
+; the installer deletes nothing outside that folder.
+!macro ForEachRecordedFontFunction UN
+    Function ${UN}ForEachRecordedFont
+        StrCpy $RecordIndex 0
+        ${Do}
+            EnumRegValue $RecordFace HKCU "${RECORD_KEY}" $RecordIndex
+            ${IfThen} $RecordFace == "" ${|} ${ExitDo} ${|}
+            IntOp $RecordIndex $RecordIndex + 1
+            ReadRegStr $R6 HKCU "${RECORD_KEY}" $RecordFace
+            ${${UN}GetParent} $R6 $R7
+            ${${UN}GetFileName} $R6 $RecordFile
+            ${If} $R7 == "${USER_FONTS}"
+            ${AndIf} $RecordFile != ""
+                Call $RecordAction
+            ${EndIf}
+        ${Loop}
+    FunctionEnd
+!macroend
+!insertmacro ForEachRecordedFontFunction ""
+!insertmacro ForEachRecordedFontFunction "un."
+
+; Leaves the size of the file at PATH in RESULT: empty when it cannot be
+; opened.
+!macro FileSize PATH RESULT
+    StrCpy ${RESULT} ""
+    ClearErrors
+    FileOpen $R9 "${PATH}" r
+    ${IfNot} ${Errors}
+        FileSeek $R9 0 END ${RESULT}
+        FileClose $R9
+    ${EndIf}
+!macroend
+
+; Copies $KeepSource into the folder $KeepFolder, for a failed run to put
+; back, and stops the installer when the copy is not whole: it runs before
+; anything is changed, so a full temporary folder costs no font.
+Function KeepCopy
+    CreateDirectory "$KeepFolder"
+    ${GetFileName} "$KeepSource" $R5
+    ClearErrors
+    CopyFiles /SILENT "$KeepSource" "$KeepFolder"
+    StrCpy $R8 ""
+    ${IfNot} ${Errors}
+        !insertmacro FileSize "$KeepFolder\$R5" $R8
+    ${EndIf}
+    !insertmacro FileSize "$KeepSource" $R7
+    ${If} $R8 == ""
+    ${OrIf} $R7 != $R8
+        !insertmacro Fail "Could not keep a whole copy of $KeepSource in $KeepFolder, to put it back should the installation fail (the disk may be full). Nothing was changed."
+    ${EndIf}
+FunctionEnd
+
 ; Puts back the font of an earlier run that this run took out: its file,
-; kept in $PLUGINSDIR\previous, copied and added to the font table again,
-; and its value. With no file kept (the copy was gone before the run) and
-; none in its place, the value goes, so that it names no missing file.
-!macro PutBackFont FILE FACE
-    ${If} ${FileExists} "$PLUGINSDIR\previous\${FILE}"
-        !insertmacro RunFontctl '1 "$PLUGINSDIR\previous\${FILE}" "${USER_FONTS}"'
+; kept in the folder KEPT, copied and added to the font table again, and
+; its value. With no file kept (the copy was gone before the run) and none
+; in its place, the value goes if it names the copy, so that it names no
+; missing file.
+!macro PutBackFont KEPT FILE FACE
+    ${If} ${FileExists} "${KEPT}\${FILE}"
+        !insertmacro RunFontctl '1 "${KEPT}\${FILE}" "${USER_FONTS}"'
         ${If} $R0 == "0"
             WriteRegStr HKCU "${FONTS_KEY}" "${FACE}" "${USER_FONTS}\${FILE}"
             DetailPrint "Put back ${FACE}"
@@ -157,34 +246,96 @@ Var InstalledBefore
             StrCpy $Left "$Left$\r$\n${USER_FONTS}\${FILE} (not put back: fontctl answered '$R0')"
         ${EndIf}
     ${ElseIfNot} ${FileExists} "${USER_FONTS}\${FILE}"
-        DeleteRegValue HKCU "${FONTS_KEY}" "${FACE}"
+        ReadRegStr $R4 HKCU "${FONTS_KEY}" "${FACE}"
+        ${If} $R4 == "${USER_FONTS}\${FILE}"
+            DeleteRegValue HKCU "${FONTS_KEY}" "${FACE}"
+        ${EndIf}
     ${EndIf}
 !macroend
 
 ; Stops before anything is changed when the registry lists FACE for a file
-; other than the copy this installer makes: another program's font, whose
-; value and file are not this installer's to replace or delete. Notes
-; whether an earlier run installed the font.
+; other than the copy this installer makes, and the record does not name
+; that file for it: another program's font, whose value and file are not
+; this installer's to replace or delete. Notes whether an earlier run
+; installed the font.
 !macro CheckFontValue N FILE FACE
     ReadRegStr $R0 HKCU "${FONTS_KEY}" "${FACE}"
     StrCpy $Earlier${N} ""
     ${If} $R0 == "${USER_FONTS}\${FILE}"
         StrCpy $Earlier${N} 1
     ${ElseIf} $R0 != ""
-        !insertmacro Fail "${FACE} is already installed from another file, $R0, by another program. Uninstall that program first. Nothing was installed."
+        ReadRegStr $R1 HKCU "${RECORD_KEY}" "${FACE}"
+        ${If} $R1 != $R0
+            !insertmacro Fail "${FACE} is already installed from another file, $R0, by another program. Uninstall that program first. Nothing was installed."
+        ${EndIf}
     ${EndIf}
+!macroend
+
+; 1 in $Shipped when this version installs the font of the record at hand
+; under the same value and file name.
+!macro MatchRecordedFont N FILE FACE
+    ${If} $RecordFace == "${FACE}"
+    ${AndIf} $RecordFile == "${FILE}"
+        StrCpy $Shipped 1
+    ${EndIf}
+!macroend
+
+Function ShipsRecordedFont
+    StrCpy $Shipped ""
+    !insertmacro ForEachFont MatchRecordedFont 1
+FunctionEnd
+
+!macro KeepEarlierFont N FILE FACE
+    ${If} $Earlier${N} == 1
+    ${AndIf} ${FileExists} "${USER_FONTS}\${FILE}"
+        StrCpy $KeepSource "${USER_FONTS}\${FILE}"
+        StrCpy $KeepFolder "$PLUGINSDIR\previous"
+        Call KeepCopy
+    ${EndIf}
+!macroend
+
+; The fonts of the record that this version no longer ships ("dropped"):
+; kept before anything is changed, taken out before the first font is
+; installed (a face may move to another file), and put back when the run
+; fails.
+Function KeepDroppedFont
+    Call ShipsRecordedFont
+    ${If} $Shipped != 1
+    ${AndIf} ${FileExists} "${USER_FONTS}\$RecordFile"
+        StrCpy $KeepSource "${USER_FONTS}\$RecordFile"
+        StrCpy $KeepFolder "$PLUGINSDIR\dropped"
+        Call KeepCopy
+    ${EndIf}
+FunctionEnd
+
+Function TakeOutDroppedFont
+    Call ShipsRecordedFont
+    ${If} $Shipped != 1
+        !insertmacro TakeOutFont "$RecordFile" "$RecordFace"
+    ${EndIf}
+FunctionEnd
+
+Function PutBackDroppedFont
+    Call ShipsRecordedFont
+    ${If} $Shipped != 1
+    ${AndIfNot} ${FileExists} "${USER_FONTS}\$RecordFile"
+        !insertmacro PutBackFont "$PLUGINSDIR\dropped" "$RecordFile" "$RecordFace"
+    ${EndIf}
+FunctionEnd
+
+; A file that cannot be unpacked whole stops the installer there (NSIS
+; aborts it): so every font is unpacked before anything is changed.
+!macro UnpackFont N FILE FACE
+    File "/oname=$PLUGINSDIR\fonts\${FILE}" "${FONTS_DIR}\${FILE}"
 !macroend
 
 !macro InstallFont N FILE FACE
     StrCpy $Done${N} ""
-    File "/oname=$PLUGINSDIR\fonts\${FILE}" "${FONTS_DIR}\${FILE}"
+    ; fontctl neither takes out nor replaces a read-only copy.
+    !insertmacro ClearAttributes "${USER_FONTS}\${FILE}"
     ${If} $Earlier${N} == 1
-        ; Installed by an earlier run: out of the font table first, so that
-        ; Windows lets go of the file, keeping it to put back should this
-        ; run fail.
-        ${If} ${FileExists} "${USER_FONTS}\${FILE}"
-            CopyFiles /SILENT "${USER_FONTS}\${FILE}" "$PLUGINSDIR\previous"
-        ${EndIf}
+        ; Installed by an earlier run, and kept: out of the font table
+        ; first, so that Windows lets go of the file.
         !insertmacro RunFontctl '2 "${USER_FONTS}\${FILE}"'
     ${EndIf}
     StrCpy $R2 ""
@@ -205,44 +356,65 @@ Var InstalledBefore
         ; part of one where there was no file.
         ${If} $R3 == "4"
         ${OrIf} $R2 == ""
-            SetFileAttributes "${USER_FONTS}\${FILE}" NORMAL
+            !insertmacro ClearAttributes "${USER_FONTS}\${FILE}"
             Delete "${USER_FONTS}\${FILE}"
         ${EndIf}
         ${If} $Earlier${N} == 1
-            !insertmacro PutBackFont "${FILE}" "${FACE}"
+            !insertmacro PutBackFont "$PLUGINSDIR\previous" "${FILE}" "${FACE}"
         ${EndIf}
-        Call RollBack
-        ${If} $Left != ""
-            !insertmacro Fail "fontctl could not install ${FILE}: it answered '$R3'. These fonts could not be taken out again or put back as they were; the uninstaller removes them:$Left"
-        ${EndIf}
+        Call FailAfterChanges
         !insertmacro Fail "fontctl could not install ${FILE}: it answered '$R3'. Nothing of this run was kept."
     ${EndIf}
 !macroend
 
-; A font that this run replaced goes back to the earlier run's once the
-; new one is out.
+; A font that this run installed is taken out again; one it replaced goes
+; back to the earlier run's once the new one is out. One that cannot be
+; taken out goes into the record, for the uninstaller to remove.
 !macro RollBackFont N FILE FACE
     ${If} $Done${N} != ""
         !insertmacro TakeOutFont "${FILE}" "${FACE}"
-        ${If} $Done${N} == replaced
-        ${AndIfNot} ${FileExists} "${USER_FONTS}\${FILE}"
-            !insertmacro PutBackFont "${FILE}" "${FACE}"
+        ${If} ${FileExists} "${USER_FONTS}\${FILE}"
+            WriteRegStr HKCU "${RECORD_KEY}" "${FACE}" "${USER_FONTS}\${FILE}"
+        ${ElseIf} $Done${N} == replaced
+            !insertmacro PutBackFont "$PLUGINSDIR\previous" "${FILE}" "${FACE}"
         ${EndIf}
     ${EndIf}
 !macroend
 
-; Takes out again every font that this run installed, puts back those of an
-; earlier run that it replaced, and, when nothing is left and no earlier run
-; installed the fonts, removes the uninstaller and its entry.
+; Takes out again every font that this run installed and puts back those of
+; an earlier run that it took out.
 Function RollBack
     !insertmacro ForEachFont RollBackFont 1
-    ${If} $Left == ""
-    ${AndIf} $InstalledBefore != 1
-        DeleteRegKey HKCU "${UNINSTALL_KEY}"
-        Delete "$INSTDIR\uninstall.exe"
-        RMDir "$INSTDIR"
+    GetFunctionAddress $RecordAction PutBackDroppedFont
+    Call ForEachRecordedFont
+FunctionEnd
+
+!macro WriteUninstallEntry
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${NAME}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+!macroend
+
+; Undoes the run after a failure; when fonts are left that could not be
+; taken out or put back, stops with their names, keeping (or, on a first
+; run, writing) the uninstaller that removes them.
+Function FailAfterChanges
+    Call RollBack
+    ${If} $Left != ""
+        ${IfNot} ${FileExists} "$INSTDIR\uninstall.exe"
+            CreateDirectory "$INSTDIR"
+            WriteUninstaller "$INSTDIR\uninstall.exe"
+            !insertmacro WriteUninstallEntry
+        ${EndIf}
+        !insertmacro Fail "${NAME} could not be installed, and these fonts could not be taken out again or put back as they were; the uninstaller removes them:$Left"
     ${EndIf}
 FunctionEnd
+
+!macro RecordFont N FILE FACE
+    WriteRegStr HKCU "${RECORD_KEY}" "${FACE}" "${USER_FONTS}\${FILE}"
+!macroend
 
 Section "Fonts"
     SetShellVarContext current
@@ -262,44 +434,76 @@ Section "Fonts"
         !insertmacro Fail "fontctl.exe does not start on this Windows: ${NAME} needs 64-bit Windows. Nothing was installed."
     ${EndIf}
     CreateDirectory "$PLUGINSDIR\fonts"
-    CreateDirectory "$PLUGINSDIR\previous"
-    CreateDirectory "${USER_FONTS}"
     StrCpy $Left ""
 
-    ; The uninstaller and its entry first: whatever a run leaves behind
-    ; can be taken out again.
-    ReadRegStr $R0 HKCU "${UNINSTALL_KEY}" "UninstallString"
-    StrCpy $InstalledBefore ""
-    ${If} $R0 != ""
-        StrCpy $InstalledBefore 1
+    ; The fonts to install, and a whole copy of everything that the run may
+    ; take out or overwrite, before it changes anything.
+    !insertmacro ForEachFont UnpackFont 1
+    !insertmacro ForEachFont KeepEarlierFont 1
+    GetFunctionAddress $RecordAction KeepDroppedFont
+    Call ForEachRecordedFont
+    StrCpy $KeptUninstaller ""
+    ${If} ${FileExists} "$INSTDIR\uninstall.exe"
+        StrCpy $KeepSource "$INSTDIR\uninstall.exe"
+        StrCpy $KeepFolder "$PLUGINSDIR\uninstaller"
+        Call KeepCopy
+        StrCpy $KeptUninstaller 1
     ${EndIf}
-    SetOutPath "$INSTDIR"
-    WriteUninstaller "$INSTDIR\uninstall.exe"
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${NAME}"
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
-    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
-    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
 
-    ; fontctl starts in the output folder: out of $INSTDIR, which a failure
-    ; removes again.
-    SetOutPath "$PLUGINSDIR"
+    CreateDirectory "${USER_FONTS}"
+    GetFunctionAddress $RecordAction TakeOutDroppedFont
+    Call ForEachRecordedFont
+    ${If} $Left != ""
+        Call FailAfterChanges
+    ${EndIf}
     !insertmacro ForEachFont InstallFont 1
+
+    ; Every font is in: the uninstaller, its entry and the record of what
+    ; this run installed replace the earlier run's. An uninstaller that
+    ; cannot be written undoes the run, and the earlier one goes back.
+    CreateDirectory "$INSTDIR"
+    ClearErrors
+    WriteUninstaller "$INSTDIR\uninstall.exe"
+    ${If} ${Errors}
+        Delete "$INSTDIR\uninstall.exe"
+        ${If} $KeptUninstaller == 1
+            CopyFiles /SILENT "$PLUGINSDIR\uninstaller\uninstall.exe" "$INSTDIR"
+        ${Else}
+            RMDir "$INSTDIR"
+        ${EndIf}
+        Call FailAfterChanges
+        !insertmacro Fail "Could not write the uninstaller, $INSTDIR\uninstall.exe. Nothing of this run was kept."
+    ${EndIf}
+    !insertmacro WriteUninstallEntry
+    DeleteRegKey HKCU "${RECORD_KEY}"
+    !insertmacro ForEachFont RecordFont 1
 SectionEnd
+
+Function un.TakeOutRecordedFont
+    !insertmacro TakeOutFont "$RecordFile" "$RecordFace"
+FunctionEnd
 
 !macro UninstallFont N FILE FACE
     !insertmacro TakeOutFont "${FILE}" "${FACE}"
 !macroend
 
-; Goes through every font, whatever happens to one; keeps the uninstaller
-; and its entry while a font is left, so that it can be run again.
+; Goes through every font of the record, whatever happens to one; keeps the
+; uninstaller, its entry and the record while a font is left, so that it can
+; be run again. A run that succeeds records at least one font: with no
+; record (deleted by hand), the fonts that this version installs go.
 Section "Uninstall"
     SetShellVarContext current
     InitPluginsDir
     SetOutPath "$PLUGINSDIR"
     File "/oname=$PLUGINSDIR\fontctl.exe" "${FONTCTL}"
     StrCpy $Left ""
-    !insertmacro ForEachFont UninstallFont 1
+    EnumRegValue $R0 HKCU "${RECORD_KEY}" 0
+    ${If} $R0 == ""
+        !insertmacro ForEachFont UninstallFont 1
+    ${Else}
+        GetFunctionAddress $RecordAction un.TakeOutRecordedFont
+        Call un.ForEachRecordedFont
+    ${EndIf}
     ${If} $Left != ""
         !insertmacro Fail "These fonts could not be removed; close the programs that use them and run the uninstaller again:$Left"
     ${EndIf}

@@ -8,9 +8,13 @@ import pefile
 
 import font_files
 from caller_case import EXAMPLES, FONTS_KEY, USER_FONTS, CallerCase
-from e2e_session import NEW_SESSION, OTHER_WINDOWS_VERSION
+from e2e_session import FILE_SIZE_LIMIT, NEW_SESSION, OTHER_WINDOWS_VERSION
 
 UNINSTALL_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+# The size of a large font, as a real one with many glyphs, and a temporary
+# folder short of room for it: a limit on the size of each file written.
+LARGE_FONT = 2_000_000
+SHORT_OF_ROOM = 1_000_448
 SHELL_FOLDERS_KEY = r"Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
 
 
@@ -109,10 +113,11 @@ class NsisInstallerTest(CallerCase):
         else:
             self.addCleanup(registry.write_value, key, name, *before)
 
-    def fonts(self, folder, *names):
+    def fonts(self, folder, *names, large=()):
         """Fonts of new families in FOLDER, by file name: a .ttc is a
-        collection of two; a name that starts with "notes" holds no font.
-        Returns (file, registry value) pairs."""
+        collection of two; a name that starts with "notes" holds no font;
+        those in LARGE are of LARGE_FONT bytes or so. Returns (file,
+        registry value) pairs."""
         self.make_folder(folder)
         fonts = []
         for file_name in names:
@@ -122,19 +127,56 @@ class NsisInstallerTest(CallerCase):
             elif path.suffix == ".ttc":
                 fonts.append((path, truetype_value(*font_files.write_collection(path))))
             else:
-                fonts.append((path, truetype_value(font_files.write_truetype(path))))
+                padding = LARGE_FONT if file_name in large else 0
+                fonts.append((path, truetype_value(font_files.write_truetype(path, padding=padding))))
         return fonts
 
+    def newer_version(self, folder, installed, names, large=()):
+        """The fonts of a newer version in FOLDER, by file name (and LARGE,
+        as for fonts()): new files, under the registry value of the font of
+        INSTALLED of that name, if any."""
+        values = {font.name: value for font, value in installed}
+        return [(path, values.get(path.name, value)) for path, value in self.fonts(folder, *names, large=large)]
+
+    def entry(self, name, fonts):
+        """What the uninstall entry of NAME holds: its values, the path that
+        its record gives for the value of each of FONTS, and the bytes of
+        the uninstaller."""
+        key = UNINSTALL_KEY + name
+        uninstaller = self.install_dir(name) / "uninstall.exe"
+        return ({value: self.registry_value(key, value)
+                 for value in ("DisplayName", "UninstallString", "QuietUninstallString")},
+                {value: self.registry_value(key + "\\Fonts", value) for _, value in fonts},
+                uninstaller.read_bytes() if uninstaller.exists() else None)
+
+    def assertOutOfTheFontTable(self, font):
+        """The copy of FONT is not in the font table: with its file back,
+        fontctl answers 1 to its removal."""
+        copy = self.user_fonts / font.name
+        shutil.copyfile(font, copy)
+        self.assertOutcome(self.fontctl("2", copy), b"1", broadcasts=0)
+        self.discard(copy)
+
     def test_install_then_uninstall(self):
-        fonts = self.fonts(self.sandbox / "fonts", "Example Sans & (Regular).ttf", "example-set.ttc")
-        installer, name = self.build(self.sandbox / "fonts", fonts)
+        # The uninstaller works from the record of the fonts installed; with
+        # the record deleted by hand, from its own list.
+        for number, record_deleted in enumerate((False, True)):
+            with self.subTest(record_deleted=record_deleted):
+                folder = self.sandbox / f"fonts {number}"
+                fonts = self.fonts(folder, "Example Sans & (Regular).ttf", "example-set.ttc")
+                installer, name = self.build(folder, fonts, f"setup (fonts) & more {number}.exe")
 
-        outcome = self.run_caller(installer, "/S")
-        self.assertLines(outcome, 0, [], broadcasts=2)
-        self.assertInstalled(fonts, name)
+                outcome = self.run_caller(installer, "/S")
+                self.assertLines(outcome, 0, [], broadcasts=2)
+                self.assertInstalled(fonts, name)
+                records = {value: self.copy_path(font) for font, value in fonts}
+                self.assertEqual(self.entry(name, fonts)[1], records)
+                if record_deleted:
+                    for value in records:
+                        self.session.registry.delete_value(UNINSTALL_KEY + name + "\\Fonts", value)
 
-        self.assertLines(self.uninstall(name), 0, [], broadcasts=2)
-        self.assertNoTrace(fonts, name)
+                self.assertLines(self.uninstall(name), 0, [], broadcasts=2)
+                self.assertNoTrace(fonts, name)
 
     def test_a_font_that_fails_undoes_the_run(self):
         # The files in the installer's order, and the broadcasts: one for
@@ -362,3 +404,148 @@ class NsisInstallerTest(CallerCase):
         self.assertEqual(self.registry_value(FONTS_KEY, serif_value), others)
         self.assertNoTrace([(sans, sans_value)], name)
         self.assertFalse((self.user_fonts / serif.name).exists())
+
+    def test_a_temporary_folder_short_of_room_stops_the_upgrade(self):
+        # A temporary folder short of room for a large font: the first
+        # version's cannot be kept whole for a failed upgrade to put back,
+        # or the second version's cannot be unpacked. The upgrade stops
+        # before it takes anything out or writes anything, whether it
+        # replaces the large font (and would fail at a later one), no
+        # longer ships it, or brings it.
+        self.needs(FILE_SIZE_LIMIT)
+        cases = [
+            # label, the first version's files, the second's; the large ones
+            ("the upgrade replaces it", ["Large Sans.ttf", "Example Serif.ttf"],
+             ["Large Sans.ttf", "Example Serif.ttf", "notes.ttf"], ["Large Sans.ttf"]),
+            ("the upgrade no longer ships it", ["Large Sans.ttf", "Example Serif.ttf"],
+             ["Example Serif.ttf", "Example Mono.ttf"], ["Large Sans.ttf"]),
+            # NSIS aborts at a file it cannot unpack whole: the installer
+            # unpacks its fonts before it changes anything. (Built solid, as
+            # it is, it unpacks its data at start and stops even sooner.)
+            ("the upgrade brings it", ["Example Sans.ttf", "Example Serif.ttf"],
+             ["Example Sans.ttf", "Large Mono.ttf", "Example Serif.ttf"], ["Large Mono.ttf"]),
+        ]
+        for number, (label, first_names, second_names, large) in enumerate(cases):
+            with self.subTest(label):
+                folder = self.sandbox / f"1.0 {number}"
+                installed = self.fonts(folder, *first_names, large=large)
+                first, name = self.build(folder, installed, f"setup 1.0 {number}.exe")
+                self.assertLines(self.run_caller(first, "/S"), 0, [], broadcasts=2)
+                # The second version's files are small but for those it
+                # brings.
+                newer = self.newer_version(self.sandbox / f"2.0 {number}", installed, second_names,
+                                           large=set(large) - set(first_names))
+                second, _ = self.build(self.sandbox / f"2.0 {number}", newer, f"setup 2.0 {number}.exe")
+
+                before, entry = self.snapshot(self.user_fonts), self.entry(name, installed)
+                with self.session.file_size_limit(SHORT_OF_ROOM):
+                    outcome = self.run_caller(second, "/S")
+                self.assertLines(outcome, 2, [], broadcasts=0)
+                self.assertUnchanged(before, self.user_fonts)
+                self.assertInstalled(installed, name)
+                self.assertEqual(self.entry(name, installed), entry)
+                self.assertNoTrace([font for font in newer if font[1] not in entry[1]], None)
+
+                # Both fonts are still in the font table: removing each
+                # answers 0, with a broadcast.
+                self.assertLines(self.uninstall(name), 0, [], broadcasts=2)
+                self.assertNoTrace(installed, name)
+
+    def test_an_upgrade_removes_the_fonts_it_no_longer_ships(self):
+        # The second version's files, each with the index of the first
+        # version's font whose registry value it takes (None: a value of
+        # its own), and the broadcasts of the upgrade: one for each font of
+        # the first version taken out, one for each installed.
+        cases = [
+            ("a font left out", [("Example Serif.ttf", 1)], 3),
+            ("a face moved to a file of another name", [("Example Sans 2.ttf", 0), ("Example Serif.ttf", 1)], 4),
+            ("a font left out and one added", [("Example Serif.ttf", 1), ("Example Mono.ttf", None)], 4),
+        ]
+        for number, (label, files, broadcasts) in enumerate(cases):
+            with self.subTest(label):
+                folder = self.sandbox / f"1.0 {number}"
+                installed = self.fonts(folder, "Example Sans.ttf", "Example Serif.ttf")
+                first, name = self.build(folder, installed, f"setup 1.0 {number}.exe")
+                self.assertLines(self.run_caller(first, "/S"), 0, [], broadcasts=2)
+                newer = [(path, value if taken is None else installed[taken][1]) for (path, value), (_, taken)
+                         in zip(self.fonts(self.sandbox / f"2.0 {number}", *(file for file, _ in files)), files)]
+                second, _ = self.build(self.sandbox / f"2.0 {number}", newer, f"setup 2.0 {number}.exe")
+
+                self.assertLines(self.run_caller(second, "/S"), 0, [], broadcasts=broadcasts)
+                self.assertInstalled(newer, name)
+                (sans, sans_value), _ = installed
+                self.assertFalse((self.user_fonts / sans.name).exists())
+                self.assertOutOfTheFontTable(sans)
+                self.assertEqual(sorted(path.name for path in self.user_fonts.iterdir()),
+                                 sorted(font.name for font, _ in newer))
+                # The record names this version's fonts alone, and the
+                # uninstaller removes exactly those.
+                records = {value: self.copy_path(font) for font, value in newer}
+                self.assertEqual(self.entry(name, installed + newer)[1], {sans_value: None, **records})
+                self.assertLines(self.uninstall(name), 0, [], broadcasts=len(newer))
+                self.assertNoTrace(installed + newer, name)
+
+    def test_a_failed_upgrade_keeps_the_earlier_uninstaller(self):
+        # The second version replaces Sans, no longer ships Serif, adds Mono
+        # and fails at the file that holds no font: Serif is taken out (1),
+        # Sans replaced (2) and Mono installed (1); then Sans is taken out
+        # and put back (2), Mono taken out (1) and Serif put back (1).
+        folder = self.sandbox / "1.0"
+        installed = self.fonts(folder, "Example Sans.ttf", "Example Serif.ttf")
+        first, name = self.build(folder, installed, "setup 1.0.exe")
+        self.assertLines(self.run_caller(first, "/S"), 0, [], broadcasts=2)
+        newer = self.newer_version(self.sandbox / "2.0", installed,
+                                   ["Example Sans.ttf", "Example Mono.ttf", "notes.ttf"])
+        second, _ = self.build(self.sandbox / "2.0", newer, "setup 2.0.exe")
+
+        before, entry = self.snapshot(self.user_fonts), self.entry(name, installed + newer)
+        self.assertLines(self.run_caller(second, "/S"), 2, [], broadcasts=8)
+        self.assertUnchanged(before, self.user_fonts)
+        self.assertInstalled(installed, name)
+        self.assertEqual(self.entry(name, installed + newer), entry)
+
+        # The first version's uninstaller, with its record: it removes the
+        # first version's fonts, each in the font table again.
+        self.assertLines(self.uninstall(name), 0, [], broadcasts=2)
+        self.assertNoTrace(installed + newer, name)
+
+    def test_read_only_copies_are_replaced_and_removed(self):
+        # The first version's copies made read-only: fontctl neither takes
+        # out nor replaces such a copy, so the installer clears the
+        # attribute first. A failed upgrade puts both back; a good one
+        # replaces Sans (2 broadcasts), installs Mono (1) and removes Serif,
+        # which it no longer ships (1).
+        installed = self.fonts(self.sandbox / "1.0", "Example Sans.ttf", "Example Serif.ttf")
+        first, name = self.build(self.sandbox / "1.0", installed, "setup 1.0.exe")
+        self.assertLines(self.run_caller(first, "/S"), 0, [], broadcasts=2)
+        for font, _ in installed:
+            self.assertEqual(self.run_tool("attrib", "+r", self.user_fonts / font.name).status, 0)
+
+        failing = self.newer_version(self.sandbox / "2.0", installed, ["Example Sans.ttf", "notes.ttf"])
+        second, _ = self.build(self.sandbox / "2.0", failing, "setup 2.0.exe")
+        self.assertLines(self.run_caller(second, "/S"), 2, [], broadcasts=6)
+        self.assertInstalled(installed, name)
+
+        newer = self.newer_version(self.sandbox / "2.1", installed, ["Example Sans.ttf", "Example Mono.ttf"])
+        third, _ = self.build(self.sandbox / "2.1", newer, "setup 2.1.exe")
+        self.assertLines(self.run_caller(third, "/S"), 0, [], broadcasts=4)
+        self.assertInstalled(newer, name)
+        self.assertNoTrace(installed[1:], None)
+        self.assertLines(self.uninstall(name), 0, [], broadcasts=2)
+        self.assertNoTrace(installed + newer, name)
+
+    def test_an_uninstaller_that_cannot_be_written_undoes_the_run(self):
+        # A file where the uninstaller's folder goes: the uninstaller, written
+        # once every font is in, cannot be, and the fonts are taken out
+        # again (two in, two out).
+        fonts = self.fonts(self.sandbox / "fonts", "Example Sans.ttf", "Example Serif.ttf")
+        installer, name = self.build(self.sandbox / "fonts", fonts)
+        blocker = self.non_font(self.install_dir(name))
+        self.addCleanup(blocker.unlink)
+        blocked = blocker.read_bytes()
+        before = self.snapshot(self.user_fonts)
+        self.assertLines(self.run_caller(installer, "/S"), 2, [], broadcasts=4)
+        self.assertUnchanged(before, self.user_fonts)
+        self.assertNoTrace(fonts, None)
+        self.assertIsNone(self.registry_value(UNINSTALL_KEY + name, "DisplayName"))
+        self.assertEqual(blocker.read_bytes(), blocked)

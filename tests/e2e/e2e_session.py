@@ -17,6 +17,7 @@ ORDINARY_USER = "programs run as an ordinary user, whose rights the cases take a
 SHORT_NAMES = "8.3 short names for the files the cases make"
 ADMIN_SHARE = "another drive that reaches the cases' folders (Wine's Z:, Windows' \\\\localhost\\C$)"
 LONG_PATHS = "folders and files beyond MAX_PATH made by the suite itself"
+FILE_SIZE_LIMIT = "a limit on the size of each file that the programs of a run write"
 
 
 class E2ESession:
@@ -180,6 +181,12 @@ class E2ESession:
         """The environment in which makensis builds as NSIS for Windows does,
         with x86 stubs and plug-ins alone (None: makensis's own); FOLDER is
         the case's, for a copy of NSIS."""
+        raise NotImplementedError
+
+    def file_size_limit(self, size):
+        """A context within which every program the runner starts writes no
+        file beyond SIZE bytes: a write past it fails, as on a full disk,
+        and the program goes on."""
         raise NotImplementedError
 
     def windows_version_setting(self, program_name, version):

@@ -11,7 +11,7 @@ import os
 
 from fontTools.fontBuilder import FontBuilder
 from fontTools.pens.ttGlyphPen import TTGlyphPen
-from fontTools.ttLib import TTCollection
+from fontTools.ttLib import TTCollection, newTable
 
 _serial = itertools.count(1)
 
@@ -49,10 +49,17 @@ def _build_face(family, style):
     return builder.font
 
 
-def write_truetype(path, kind="TrueType"):
-    """A TrueType font with one face of a new family; returns the family."""
+def write_truetype(path, kind="TrueType", padding=0):
+    """A TrueType font with one face of a new family; returns the family.
+    PADDING bytes more, in a table of their own that the font table skips,
+    make a font as large as a real one with many glyphs."""
     family = unique_family(kind)
-    _build_face(family, "Regular").save(path)
+    font = _build_face(family, "Regular")
+    if padding:
+        table = newTable("zPAD")
+        table.data = bytes(range(256)) * (padding // 256) + bytes(padding % 256)
+        font["zPAD"] = table
+    font.save(path)
     return family
 
 

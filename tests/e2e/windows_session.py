@@ -11,8 +11,8 @@ import sys
 from pathlib import Path, PureWindowsPath
 
 from code_pages import CODE_PAGES
-from e2e_session import (ADMIN_SHARE, CODE_PAGE_PER_RUN, FULL_DEVICE, LONG_PATHS, NEW_SESSION, ORDINARY_USER,
-                         OTHER_WINDOWS_VERSION, SHORT_NAMES, E2ESession)
+from e2e_session import (ADMIN_SHARE, CODE_PAGE_PER_RUN, FILE_SIZE_LIMIT, FULL_DEVICE, LONG_PATHS, NEW_SESSION,
+                         ORDINARY_USER, OTHER_WINDOWS_VERSION, SHORT_NAMES, E2ESession)
 from fontctl_runner import FontctlRunner
 from windows_host import WindowsHost, windows_path
 from windows_registry import WindowsRegistry
@@ -98,6 +98,7 @@ class WindowsSession(E2ESession):
             CODE_PAGE_PER_RUN: f"Windows has the system's ANSI code page ({self._code_page}) for every run; "
                                "Wine takes it from the locale of each run",
             FULL_DEVICE: "Windows has no device like /dev/full",
+            FILE_SIZE_LIMIT: "Windows has no limit on the size of the files one process writes",
             OTHER_WINDOWS_VERSION: "only Wine runs a program as on another Windows version",
             ORDINARY_USER: "the cases run as the one Windows user the suite runs as",
         }
@@ -145,6 +146,9 @@ class WindowsSession(E2ESession):
 
     def restart_session(self):
         self.skip_unless(NEW_SESSION)
+
+    def file_size_limit(self, size):
+        self.skip_unless(FILE_SIZE_LIMIT)
 
     def discard_font_file(self, path, spellings=()):
         self._release_font(path, spellings)

@@ -60,10 +60,22 @@ class WinePrefix:
 
     windows_path = staticmethod(windows_path)
 
+    # Bytes that each file a program started writes may reach, or None.
+    file_size_limit = None
+
     def start(self, arguments, env, cwd, stdout, timeout):
         """`wine ARGUMENTS...`, run to its end; raises
         wine_start.WineStartError when Wine itself failed."""
-        return wine_start.run(self.command(["wine", *arguments]), env=env, cwd=cwd, stdout=stdout, timeout=timeout)
+        command = self.command(["wine", *arguments])
+        if self.file_size_limit is not None:
+            # With SIGXFSZ ignored a write past the limit fails (EFBIG)
+            # instead of killing the process. Python sets the signal back to
+            # its default in a child, so the shell ignores it before it
+            # starts Wine; every program Wine starts inherits both. The
+            # limit is in blocks of 512 bytes.
+            command = ["sh", "-c", f'trap "" XFSZ; ulimit -f {self.file_size_limit // 512}; exec "$@"', "sh",
+                       *command]
+        return wine_start.run(command, env=env, cwd=cwd, stdout=stdout, timeout=timeout)
 
     def env(self, locale=SINGLE_BYTE):
         env = dict(self._env, LC_ALL=locale)

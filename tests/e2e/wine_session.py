@@ -1,5 +1,6 @@
 """The suite's platform under Wine: an X server, a Wine prefix with a warm
 server and the Japanese locale, all of the run's own."""
+import contextlib
 import getpass
 import os
 import re
@@ -162,6 +163,14 @@ class WineSession(E2ESession):
         shutil.copytree(DEBIAN_NSIS, folder, symlinks=True,
                         ignore=lambda _, names: [name for name in names if "amd64" in name])
         return dict(os.environ, NSISDIR=os.fspath(folder))
+
+    @contextlib.contextmanager
+    def file_size_limit(self, size):
+        self.prefix.file_size_limit = size
+        try:
+            yield
+        finally:
+            self.prefix.file_size_limit = None
 
     @staticmethod
     def windows_version_setting(program_name, version):

@@ -23,8 +23,8 @@ sys.path[:0] = [os.path.join(HERE, "..", "..", "scripts"), os.path.join(HERE, ".
 import run_e2e  # noqa: E402
 from code_pages import JAPANESE, SINGLE_BYTE  # noqa: E402
 from e2e_case import E2ECase  # noqa: E402
-from e2e_session import (ADMIN_SHARE, FULL_DEVICE, LONG_PATHS, NEW_SESSION, OTHER_WINDOWS_VERSION,  # noqa: E402
-                         SHORT_NAMES)
+from e2e_session import (ADMIN_SHARE, FILE_SIZE_LIMIT, FULL_DEVICE, LONG_PATHS, NEW_SESSION,  # noqa: E402
+                         OTHER_WINDOWS_VERSION, SHORT_NAMES)
 from first_case import SKIP_REASON, AfterTheFirstCase  # noqa: E402
 from windows_facts import facts  # noqa: E402
 from fontctl_runner import FontctlRunner  # noqa: E402
@@ -334,14 +334,16 @@ class SessionTest(unittest.TestCase):
     def test_what_only_wine_gives_is_skipped_with_the_reason(self):
         session = self.session()
         for need, reason in ((NEW_SESSION, "sign-in"), (FULL_DEVICE, "/dev/full"),
-                             (OTHER_WINDOWS_VERSION, "only Wine")):
+                             (OTHER_WINDOWS_VERSION, "only Wine"), (FILE_SIZE_LIMIT, "one process writes")):
             with self.subTest(need):
                 with self.assertRaises(unittest.SkipTest) as skipped:
                     session.skip_unless(need)
                 self.assertIn(need, str(skipped.exception))
                 self.assertIn(reason, str(skipped.exception))
-        for unsupported in (session.restart_session, session.ordinary_user):
-            with self.subTest(unsupported.__name__), self.assertRaises(unittest.SkipTest):
+        for name, unsupported in (("restart_session", session.restart_session),
+                                  ("ordinary_user", session.ordinary_user),
+                                  ("file_size_limit", lambda: session.file_size_limit(1024))):
+            with self.subTest(name), self.assertRaises(unittest.SkipTest):
                 unsupported()
 
     def test_windows_version(self):

@@ -195,5 +195,18 @@ class RunnerTest(StandInCase):
                 self.assertEqual(os.listdir(self.state), ["starts"], "scratch files left behind")
 
 
+class FileSizeLimitTest(StandInCase):
+    def test_a_write_past_the_limit_fails_and_the_program_goes_on(self):
+        # The limit given, and the bytes of a 4096-byte write that land.
+        for limit, written in ((None, 4096), (1024, 1024)):
+            with self.subTest(limit=limit):
+                prefix = _Prefix(self.stand_in(write=4096))
+                prefix.file_size_limit = limit
+                finished = prefix.start(["program.exe"], env=prefix.env(), cwd=self.state, stdout=subprocess.DEVNULL,
+                                        timeout=60)
+                self.assertEqual(finished.status, 0, finished.stderr)
+                self.assertEqual(os.path.getsize(os.path.join(self.state, "written")), written)
+
+
 if __name__ == "__main__":
     unittest.main()
