@@ -8,11 +8,11 @@ rem LOCALAPPDATA\Microsoft\Windows\Fonts) from the font table and deletes it,
 rem with fontctl-utf8.exe, or else fontctl.exe: taken from this script's
 rem folder, or else from PATH. fontctl runs only for a copy that is there; a
 rem copy that is not there counts as removed. A target that is not a folder
-rem is a usage error. A copy whose fonts are not in this session's font table (installed in an
-rem earlier session), or that fontctl could not delete, is deleted here,
-rem read-only, hidden or system as it may be (DEL /F /A). Hidden and system
-rem files of SOURCE_FOLDER are left out, as install-fonts.cmd leaves them
-rem out.
+rem is a usage error. A copy whose fonts are not in this session's font
+rem table (installed in an earlier session), or that fontctl could not
+rem delete, is deleted here, read-only, hidden or system as it may be
+rem (DEL /F /A). Hidden and system files of SOURCE_FOLDER are left out, as
+rem install-fonts.cmd leaves them out.
 rem
 rem The source and the target must be two folders, however each is written,
 rem or the script would delete the fonts themselves: it makes a new folder

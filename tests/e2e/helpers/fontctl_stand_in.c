@@ -2,11 +2,12 @@
    can count their runs of fontctl and steer what an install answers.
 
    Every run appends one line to fontctl-runs.log beside this program: the
-   command line after its own name and the blanks that follow it, in UTF-8. It then runs fontctl-real.exe
-   beside it with that same rest of the command line, on the same standard
-   handles, and exits with its exit status, unless one of these files beside
-   it (UTF-8, one Windows path a line, compared ignoring case) says that an
-   install (command 1) answers 3 without doing anything:
+   command line after its own name and the blanks that follow it, in UTF-8.
+   It then runs fontctl-real.exe beside it with that same rest of the command
+   line, on the same standard handles, and exits with its exit status, unless
+   one of these files beside it (UTF-8, one Windows path a line, compared
+   ignoring case) says that an install (command 1) answers 3 without doing
+   anything:
 
      held-open.txt  destinations, each the copy of a font that is in the font
                     table, whose file Windows holds open: the install answers
@@ -213,7 +214,8 @@ static BOOL RefusedInstall(const wchar_t* rest)
         }
         swprintf(destination, LongestPath, L"%ls\\%ls", arguments[3], name);
         refused = Listed(L"refused.txt", arguments[2])
-            || (Listed(L"held-open.txt", destination) && GetFileAttributesW(destination) != INVALID_FILE_ATTRIBUTES);
+            || (Listed(L"held-open.txt", destination)
+                && GetFileAttributesW(destination) != INVALID_FILE_ATTRIBUTES);
     }
     LocalFree(arguments);
     return refused;
