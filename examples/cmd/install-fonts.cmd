@@ -12,12 +12,13 @@ rem made. Windows refuses to write over a read-only, hidden or system file,
 rem so such a copy loses those attributes first (ATTRIB runs only then). A
 rem copy whose fonts are loaded is held open by Windows, and the install
 rem answers 3: only then is that copy kept aside, taken out of the font
-rem table and installed over, and put back should the install fail. A copy
-rem keeps no read-only attribute, so that it can be removed later; the copy
-rem of a file that holds no font is deleted again. Hidden and system files
-rem are left out, as Windows' FOR leaves them out of its list. Fonts added
-rem this way last until the user signs out: run the script at logon to have
-rem them in every session.
+rem table and installed over, and put back should the install fail (and
+rem left in this run's folder in TEMP, which the report names, should that
+rem fail too). A copy keeps no read-only attribute, so that it can be
+rem removed later; the copy of a file that holds no font is deleted again.
+rem Hidden and system files are left out, as Windows' FOR leaves them out of
+rem its list. Fonts added this way last until the user signs out: run the
+rem script at logon to have them in every session.
 rem
 rem The source and the target must be two folders, however each is written:
 rem the script makes a new folder in the target and stops when it shows in
@@ -156,7 +157,9 @@ for %%G in (*) do (
                         if defined FC_RETRY call :answered_again
                         if defined FC_PUT_BACK "%FC_EXE%" 1 "%FC_KEPT%\%%G" "%FC_TARGET%" >"%FC_OUT%"
                         if defined FC_PUT_BACK call :put_back
-                        del /f /q "%FC_KEPT%\%%G" >nul 2>&1
+                        rem A copy that could not be put back stays where
+                        rem it was kept, and the report says where.
+                        if not defined FC_KEEP del /f /q "%FC_KEPT%\%%G" >nul 2>&1
                     )
                     call :report
                     echo %%G
@@ -187,6 +190,7 @@ rem runs, where a percent expansion keeps the value from before it.
 set "FC_CODE="
 set "FC_RETRY="
 set "FC_PUT_BACK="
+set "FC_KEEP="
 for /f "usebackq delims=" %%J in ("%FC_OUT%") do set "FC_CODE=%%J"
 if "%FC_CODE%"=="3" if defined FC_COPY_ATTRIBUTES set "FC_RETRY=1"
 goto :eof
@@ -218,10 +222,12 @@ for /f "usebackq delims=" %%J in ("%FC_OUT%") do set "FC_CODE=%%J"
 if not "%FC_CODE%"=="0" set "FC_PUT_BACK=1"
 goto :eof
 
-rem Reads whether the copy kept aside was installed again (FC_PUT_BACK 0).
+rem Reads whether the copy kept aside was installed again (FC_PUT_BACK 0),
+rem and sets FC_KEEP when it was not: that copy is then the only one left.
 :put_back
 set "FC_PUT_BACK=-"
 for /f "usebackq delims=" %%J in ("%FC_OUT%") do set "FC_PUT_BACK=%%J"
+if not "%FC_PUT_BACK%"=="0" set "FC_KEEP=1"
 goto :eof
 
 rem Prints the code in FC_CODE and its meaning, leaving the line open for
@@ -240,7 +246,7 @@ if "%FC_CODE%"=="4" set "FC_DROP=1"
 if "%FC_CODE%"=="4" if "%FC_PUT_BACK%"=="0" set "FC_MEANING=no font in the file"
 if "%FC_PUT_BACK%"=="0" set "FC_DROP="
 if "%FC_PUT_BACK%"=="0" set "FC_MEANING=%FC_MEANING%, the earlier copy put back"
-if defined FC_PUT_BACK if not "%FC_PUT_BACK%"=="0" set "FC_MEANING=%FC_MEANING%, the earlier copy not put back"
+if defined FC_PUT_BACK if not "%FC_PUT_BACK%"=="0" set "FC_MEANING=%FC_MEANING%, the earlier copy not put back but kept in %FC_KEPT%"
 if not "%FC_CODE%"=="0" set "FC_FAILED=1"
 if "%FC_CODE%"=="" set "FC_CODE=-"
 <nul set /p "=%FC_CODE% %FC_MEANING%: "

@@ -68,8 +68,10 @@ class BatchScriptTest(CallerCase):
     def steer(self, tools, list_name, *paths):
         """Writes the stand-in's list LIST_NAME: held-open.txt, copies whose
         install answers 3 until they are removed; refused.txt, sources whose
-        install answers 3."""
-        (tools / list_name).write_bytes("".join(self.win(path) + "\n" for path in paths).encode())
+        install answers 3 (a str is a bare file name: every source of that
+        name)."""
+        lines = (path if isinstance(path, str) else self.win(path) for path in paths)
+        (tools / list_name).write_bytes("".join(line + "\n" for line in lines).encode())
 
     def script_line(self, folder, name, *args):
         """`cmd /c NAME "ARG" ...` started with exactly this command line, in
@@ -654,16 +656,18 @@ class BatchScriptTest(CallerCase):
         # open, until a removal takes it out; and 3 for a source whose copy
         # fails. A copy in use is kept aside, taken out of the font table
         # and installed over; when that install fails too, the copy kept
-        # aside goes back. A copy that is not in the font table stays as it
-        # is. The list goes on past each failure.
+        # aside goes back, and when it cannot go back either it stays where
+        # it was kept, which the report names: it is the only copy left. A
+        # copy that is not in the font table stays as it is. The list goes on
+        # past each failure.
         tools = self.deploy_stand_in(self.sandbox / "tools")
         earlier = self.make_folder(self.sandbox / "1.0")
-        names = ("A Replaced.ttf", "B Copy Fails.ttf", "C No Font.ttf")
+        names = ("A Replaced.ttf", "B Copy Fails.ttf", "C No Font.ttf", "F Not Put Back.ttf")
         for name in names:
             self.truetype(earlier / name)
         target = self.make_folder(self.sandbox / "target")
         outcome = self.script(tools, "install-fonts.cmd", earlier, target)
-        self.assertLines(outcome, 0, [f"0 installed: {name}" for name in names], broadcasts=3)
+        self.assertLines(outcome, 0, [f"0 installed: {name}" for name in names], broadcasts=len(names))
         # A copy in no font table, as an earlier session leaves it.
         unloaded = self.truetype(earlier / "D Not Loaded.ttf")
         shutil.copyfile(unloaded, target / unloaded.name)
@@ -671,23 +675,35 @@ class BatchScriptTest(CallerCase):
         self.runs(tools)
 
         newer = self.make_folder(self.sandbox / "2.0")
-        replaced, copy_fails, _, not_loaded = (self.truetype(newer / name) for name in names + (unloaded.name,))
+        replaced, copy_fails, _, not_put_back, not_loaded = (self.truetype(newer / name)
+                                                             for name in names + (unloaded.name,))
         self.non_font(newer / "C No Font.ttf")
         added = self.truetype(newer / "E Added.ttf")
         self.steer(tools, "held-open.txt", *(target / name for name in names))
-        self.steer(tools, "refused.txt", copy_fails, not_loaded)
+        # Both the new copy and the earlier one, put back, fail.
+        self.steer(tools, "refused.txt", copy_fails, not_loaded, not_put_back.name)
         temp_before = set(os.listdir(self.temp_folder))
 
         outcome = self.script(tools, "install-fonts.cmd", newer, target)
+        # This run's own folder, left in TEMP for the copy kept there, and
+        # its name as cmd writes it.
+        left = set(os.listdir(self.temp_folder)) - temp_before
+        self.assertEqual(len(left), 1, f"the run's own folder in TEMP: {left}")
+        (run_folder,) = left
+        self.addCleanup(shutil.rmtree, self.temp_folder / run_folder)
+        kept = self.temp_folder / run_folder / "kept"
+        temp = self.run_tool("cmd", "/c", "echo", "%TEMP%").stdout.decode().strip()
         # Out and in again: two broadcasts for each font in use, one for the
-        # new font.
+        # new font, and one for the font taken out and not put back.
         self.assertLines(outcome, 1, [
             f"0 installed: {replaced.name}",
             f"3 copy failed, the earlier copy put back: {copy_fails.name}",
             "4 no font in the file, the earlier copy put back: C No Font.ttf",
             f"3 copy failed: {not_loaded.name}",
             f"0 installed: {added.name}",
-        ], broadcasts=7)
+            f"3 copy failed, the earlier copy not put back but kept in {temp}\\{run_folder}\\kept: "
+            f"{not_put_back.name}",
+        ], broadcasts=8)
         runs = self.runs(tools)
         self.assertEqual({name: self.commands_for(runs, name) for name in before | {added.name: b""}}, {
             replaced.name: ["1", "2", "1"],
@@ -695,12 +711,16 @@ class BatchScriptTest(CallerCase):
             "C No Font.ttf": ["1", "2", "1", "1"],
             not_loaded.name: ["1", "2"],
             added.name: ["1"],
+            not_put_back.name: ["1", "2", "1", "1"],
         }, runs)
         self.assertSameBytes(target / replaced.name, replaced)
         self.assertSameBytes(target / added.name, added)
         for name in (copy_fails.name, "C No Font.ttf", not_loaded.name):
             self.assertEqual((target / name).read_bytes(), before[name], name)
-        self.assertEqual(set(os.listdir(self.temp_folder)), temp_before)
+        self.assertFalse((target / not_put_back.name).exists())
+        self.assertEqual([path.name for path in (self.temp_folder / run_folder).iterdir()], ["kept"])
+        self.assertEqual([path.name for path in kept.iterdir()], [not_put_back.name])
+        self.assertEqual((kept / not_put_back.name).read_bytes(), before[not_put_back.name])
 
     def test_check_folders_left_behind_are_removed(self):
         # A run stopped between making its check folder in the target and

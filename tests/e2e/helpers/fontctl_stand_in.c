@@ -13,7 +13,9 @@
                     table, whose file Windows holds open: the install answers
                     3 while that file is there, until a removal (command 2)
                     of that path takes the font out of the table;
-     refused.txt    sources whose copy fails, as on a full disk.
+     refused.txt    sources whose copy fails, as on a full disk; a line that
+                    is a bare file name refuses every source of that name
+                    (so also a copy kept aside that is to be put back).
 
    Exit status 0 after such an answer, as fontctl's; 255 with a line on
    standard error when the stand-in itself failed. */
@@ -213,7 +215,7 @@ static BOOL RefusedInstall(const wchar_t* rest)
             }
         }
         swprintf(destination, LongestPath, L"%ls\\%ls", arguments[3], name);
-        refused = Listed(L"refused.txt", arguments[2])
+        refused = Listed(L"refused.txt", arguments[2]) || Listed(L"refused.txt", name)
             || (Listed(L"held-open.txt", destination)
                 && GetFileAttributesW(destination) != INVALID_FILE_ATTRIBUTES);
     }
