@@ -659,13 +659,14 @@ class BatchScriptTest(CallerCase):
         # aside goes back, and when it cannot go back either it stays where
         # it was kept, which the report names: it is the only copy left. A
         # copy that is not in the font table stays as it is. The list goes on
-        # past each failure.
-        tools = self.deploy_stand_in(self.sandbox / "tools")
-        earlier = self.make_folder(self.sandbox / "1.0")
-        names = ("A Replaced.ttf", "B Copy Fails.ttf", "C No Font.ttf", "F Not Put Back.ttf")
+        # past each failure. The names hold what cmd could misread.
+        tools = self.deploy_stand_in(self.sandbox / "tools & (admin)")
+        earlier = self.make_folder(self.sandbox / "1.0 & (x)")
+        names = ("A Replaced & (Bold) ^caret !bang!.ttf", "B Copy Fails ^ (2).ttf", "C No Font.ttf",
+                 "F Not Put Back (x) & y.ttf")
         for name in names:
             self.truetype(earlier / name)
-        target = self.make_folder(self.sandbox / "target")
+        target = self.make_folder(self.sandbox / "target & (y)")
         outcome = self.script(tools, "install-fonts.cmd", earlier, target)
         self.assertLines(outcome, 0, [f"0 installed: {name}" for name in names], broadcasts=len(names))
         # A copy in no font table, as an earlier session leaves it.
@@ -674,7 +675,7 @@ class BatchScriptTest(CallerCase):
         before = {path.name: path.read_bytes() for path in target.iterdir()}
         self.runs(tools)
 
-        newer = self.make_folder(self.sandbox / "2.0")
+        newer = self.make_folder(self.sandbox / "2.0 ^ (z)")
         replaced, copy_fails, _, not_put_back, not_loaded = (self.truetype(newer / name)
                                                              for name in names + (unloaded.name,))
         self.non_font(newer / "C No Font.ttf")
