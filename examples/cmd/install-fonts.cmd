@@ -117,7 +117,8 @@ for %%G in (*) do (
         rem FOR values in a subroutine: Wine's cmd misreads an IF ... ELSE
         rem after a FOR nested here, and expands a variable's value again.)
         rem The subroutine also reads the attributes of a copy there.
-        if not defined FC_TOO_LONG if exist "%%G" if not exist "%FC_TARGET%\%%G\*" (
+        rem Only when there is a copy: a first run looks no further.
+        if not defined FC_TOO_LONG if exist "%%G" if exist "%FC_TARGET%\%%G" if not exist "%FC_TARGET%\%%G\*" (
             dir /b /a "%FC_TARGET%\%%G" >"%FC_OUT%" 2>nul
             >"%FC_NAMED%" echo %%G
             call :look_at_copy

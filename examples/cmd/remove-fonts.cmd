@@ -107,7 +107,8 @@ for %%G in (*) do (
         rem of the file that the path reaches. (The names are compared as
         rem FOR values in a subroutine: Wine's cmd misreads an IF ... ELSE
         rem after a FOR nested here, and expands a variable's value again.)
-        if not defined FC_TOO_LONG if exist "%%G" if not exist "%FC_TARGET%\%%G\*" (
+        rem Only when there is a copy: a first run looks no further.
+        if not defined FC_TOO_LONG if exist "%%G" if exist "%FC_TARGET%\%%G" if not exist "%FC_TARGET%\%%G\*" (
             dir /b /a "%FC_TARGET%\%%G" >"%FC_OUT%" 2>nul
             >"%FC_NAMED%" echo %%G
             call :check_copy_name
