@@ -4,7 +4,8 @@ a run again over the copies), the median wall time of install-fonts.cmd and
 of the bare loop and their ratio, the median of the rounds' own ratios (each
 round's two runs were made moments apart), the ratio of the 10th
 percentiles (the runs that other work on the machine disturbed least), and
-the time per font.
+the time per font; before the table, each run's time in the order of the
+rounds.
 
 Usage: summarize_batch.py WORK_DIR FONTS
 """
@@ -21,10 +22,15 @@ def times(work, case, runner):
 
 
 def tenth_percentile(values):
-    return statistics.quantiles(values, n=10)[0] if len(values) > 1 else values[0]
+    # Inclusive: with a few rounds, the default method extrapolates below the
+    # fastest run.
+    return statistics.quantiles(values, n=10, method="inclusive")[0] if len(values) > 1 else values[0]
 
 
 def main(work, fonts):
+    for case, _ in CASES:
+        for runner in ("script", "loop"):
+            print(f"{case} {runner}: " + " ".join(f"{value:.2f}" for value in times(work, case, runner)) + " s")
     print("| case | runs each | median script / loop | ratio | median of per-round ratios "
           "| 10th percentile script / loop | ratio | per font, script / loop |")
     print("|---|---|---|---|---|---|---|---|")

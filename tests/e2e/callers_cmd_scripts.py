@@ -522,6 +522,30 @@ class BatchScriptTest(CallerCase):
         # Each run removed its temporary folder.
         self.assertEqual(set(os.listdir(self.temp_folder)), temp_before)
 
+    def test_two_runs_into_one_target(self):
+        # Two logon scripts over one folder: each makes its own check folder
+        # in the one target and must neither take the other's for its own
+        # nor remove it (it is of this minute), and each install over a
+        # copy the other is writing must still leave a whole copy. A first
+        # run, and a run again over the copies.
+        tools = self.deploy(self.sandbox / "tools")
+        source = self.make_folder(self.sandbox / "fonts")
+        fonts = [self.truetype(source / f"Example {number}.ttf") for number in range(12)]
+        target = self.sandbox / "target"
+        temp_before = set(os.listdir(self.temp_folder))
+        for run in ("first", "again"):
+            with concurrent.futures.ThreadPoolExecutor(2) as pool:
+                outcomes = list(pool.map(lambda _: self.script(tools, "install-fonts.cmd", source, target), range(2)))
+            for outcome in outcomes:
+                with self.subTest(run):
+                    self.assertEqual(outcome.status, 0, f"exit status; {outcome}")
+                    self.assertEqual(sorted(outcome.stdout.decode("cp1252").splitlines()),
+                                     sorted(f"0 installed: {font.name}" for font in fonts), f"standard output; {outcome}")
+            self.assertEqual(sorted(path.name for path in target.iterdir()), sorted(font.name for font in fonts))
+            for font in fonts:
+                self.assertSameBytes(target / font.name, font)
+        self.assertEqual(set(os.listdir(self.temp_folder)), temp_before)
+
     def test_hidden_system_or_read_only_copies(self):
         # Windows copies over none of these, and DEL without /A deletes no
         # hidden or system file; Wine does both, but keeps the attributes of
