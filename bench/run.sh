@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Runs every benchmark and prints the figures that bench/README.md shows: the
-# parsers' cost per byte (Google Benchmark, native) and fontctl.exe against
-# the floor program under Wine (wall time, peak memory, size). Installs what
-# it needs from Debian's packages first. Not a test: it never fails on a
-# figure, only when something cannot be measured.
-# Usage: bench/run.sh [ROUNDS]   (ROUNDS of the whole-process timing, default 20)
+# parsers' cost per byte (Google Benchmark, native), fontctl.exe against the
+# floor program under Wine (wall time, peak memory, size), and the example
+# install-fonts.cmd against a bare loop over 200 fonts. Installs what it
+# needs from Debian's packages first. Not a test: it never fails on a figure,
+# only when something cannot be measured.
+# Usage: bench/run.sh [ROUNDS [BATCH_ROUNDS]]
+#   ROUNDS of the whole-process timing (default 20), BATCH_ROUNDS of the
+#   batch scripts' (default 5; a round takes a minute or more)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,3 +24,4 @@ cmake --build build/bench-win
 
 bench/parsers.sh build/bench-native
 bench/whole_process.sh build/bench-win/fontctl.exe build/bench-win/bench/fontctl_floor.exe "${1:-20}"
+bench/batch_scripts.sh build/bench-win/fontctl-utf8.exe "${2:-5}"

@@ -13,6 +13,7 @@ import concurrent.futures
 import os
 import shutil
 import stat
+import time
 from pathlib import PureWindowsPath
 
 from caller_case import EXAMPLES, CallerCase
@@ -36,6 +37,41 @@ class BatchScriptTest(CallerCase):
         """The scripts with fontctl-utf8.exe beside them, as the README
         advises for names outside the ANSI code page."""
         return self.deploy(folder, self.session.fontctl_utf8_exe, "fontctl-utf8.exe")
+
+    # The stand-in for fontctl.exe (helpers/fontctl_stand_in.c): it logs
+    # each run and runs the real program, or answers 3 where told to.
+
+    def deploy_stand_in(self, folder):
+        """The scripts with the stand-in beside them as fontctl.exe, and the
+        real fontctl.exe beside it as fontctl-real.exe."""
+        self.deploy(folder, self.session.helper("fontctl_stand_in.exe"))
+        shutil.copyfile(self.session.fontctl_exe, folder / "fontctl-real.exe")
+        return folder
+
+    @staticmethod
+    def runs(tools):
+        """The command lines of the runs of fontctl since the last call, as
+        the stand-in in TOOLS logged them."""
+        log = tools / "fontctl-runs.log"
+        if not log.exists():
+            return []
+        lines = log.read_bytes().decode().splitlines()
+        log.unlink()
+        return lines
+
+    @staticmethod
+    def commands_for(runs, name):
+        """The commands of the runs in RUNS that named the file NAME, in
+        their order: "1" for an install, "2" for a removal."""
+        return [line.split(" ", 1)[0] for line in runs if f'\\{name}"' in line]
+
+    def steer(self, tools, list_name, *paths):
+        """Writes the stand-in's list LIST_NAME: held-open.txt, copies whose
+        install answers 3 until they are removed; refused.txt, sources whose
+        install answers 3 (a str is a bare file name: every source of that
+        name)."""
+        lines = (path if isinstance(path, str) else self.win(path) for path in paths)
+        (tools / list_name).write_bytes("".join(line + "\n" for line in lines).encode())
 
     def script_line(self, folder, name, *args):
         """`cmd /c NAME "ARG" ...` started with exactly this command line, in
@@ -129,10 +165,11 @@ class BatchScriptTest(CallerCase):
             self.assertSameBytes(target / font.name, font)
 
         # 0 for the fonts shows they were in the font table: removing a file
-        # that holds fonts no one added answers 1.
+        # that holds fonts no one added answers 1. notes.ttf left no copy,
+        # and fontctl does not run for it.
         outcome = self.script(tools, "remove-fonts.cmd", source, target)
-        self.assertLines(outcome, 0, [f"0 removed, or not there: {font.name}"
-                                      for font in (sans, collection, marks, notes)], broadcasts=4)
+        self.assertLines(outcome, 0, [f"0 removed, or not there: {font.name}" for font in (sans, collection, marks)]
+                         + [f"- no copy in the target folder: {notes.name}"], broadcasts=3)
         self.assertEqual(list(target.iterdir()), [])
 
     def test_crafted_file_name_installs_nothing_else(self):
@@ -190,6 +227,7 @@ class BatchScriptTest(CallerCase):
             ("an empty source folder argument", with_fontctl, ["", target]),
             ("a source folder that does not exist", with_fontctl, [self.sandbox / "missing", target]),
             ("a source that is a file", with_fontctl, [source / "Example.ttf", target]),
+            ("a target that is a file", with_fontctl, [source, source / "Example.ttf"]),
             ("fontctl.exe neither beside the script nor on PATH", without_fontctl, [source, target]),
             # Removing would delete the fonts themselves.
             ("the source folder as the target", with_fontctl, [source, source]),
@@ -221,13 +259,17 @@ class BatchScriptTest(CallerCase):
         tools = self.deploy(self.sandbox / "tools", fontctl=silent)
         source = self.make_folder(self.sandbox / "fonts")
         fonts = [self.truetype(source / name) for name in ("a.ttf", "b.ttf")]
+        # Copies of the fonts, so that the removal runs fontctl too.
         target = self.make_folder(self.sandbox / "target")
+        for font in fonts:
+            shutil.copyfile(font, target / font.name)
+        before = self.snapshot(target)
         for script in SCRIPTS:
             with self.subTest(script):
                 outcome = self.script(tools, script, source, target)
                 self.assertLines(outcome, 1, [f"- no answer from fontctl: {font.name}" for font in fonts],
                                  broadcasts=0)
-                self.assertEqual(list(target.iterdir()), [])
+                self.assertUnchanged(before, target)
 
     def test_folder_names(self):
         source = self.make_folder(self.sandbox / "fonts")
@@ -266,9 +308,10 @@ class BatchScriptTest(CallerCase):
             path.chmod(stat.S_IRUSR | stat.S_IRGRP | stat.S_IROTH)
         target = self.make_folder(self.sandbox / "target")
 
-        # A second run takes each copy out of the font table before copying
-        # over it: on Windows a loaded font's file is held open.
-        for run, broadcasts in ((1, 2), (2, 4)):
+        # A second run installs over each copy. On Windows the copies are
+        # in the font table, whose files Windows holds open: the install
+        # answers 3, and the script takes each out before it installs again.
+        for run, broadcasts in ((1, 2), (2, self.answer(wine=2, windows=4))):
             with self.subTest(f"install, run {run}"):
                 outcome = self.script(tools, "install-fonts.cmd", source, target)
                 self.assertLines(outcome, 1, [
@@ -281,11 +324,14 @@ class BatchScriptTest(CallerCase):
                     self.assertSameBytes(target / font.name, font)
                     # Writable, so that a removal can delete it.
                     self.assertTrue((target / font.name).stat().st_mode & stat.S_IWUSR, font.name)
-        for run in (1, 2):
+        # The second removal finds no copy, and runs no fontctl.
+        for run, removed in ((1, (sans, locked)), (2, ())):
             with self.subTest(f"remove, run {run}"):
                 outcome = self.script(tools, "remove-fonts.cmd", source, target)
-                self.assertLines(outcome, 0, [f"0 removed, or not there: {path.name}"
-                                              for path in (sans, locked, notes)], broadcasts=3)
+                self.assertLines(outcome, 0, [f"0 removed, or not there: {path.name}" for path in removed]
+                                 + [f"- no copy in the target folder: {path.name}"
+                                    for path in (sans, locked, notes) if path not in removed],
+                                 broadcasts=len(removed))
                 self.assertEqual(list(target.iterdir()), [])
 
     def test_remove_in_a_later_session(self):
@@ -387,31 +433,57 @@ class BatchScriptTest(CallerCase):
                         self.assertIn(message.encode(), outcome.stderr)
                         self.assertUnchanged(before, folder)
 
-    def test_long_paths_are_installed_or_reported(self):
-        # Wine's cmd finds no extension, attributes or full path for a file
-        # whose full path is longer than 259 characters. Neither program
-        # reaches such a font without \\?\, which the script does not add
-        # (1), on Wine as on Windows. The copies go to a drive root, so that
-        # their own paths are short.
-        cases = [("fontctl.exe", self.deploy, "1 font file not found", 1),
-                 ("fontctl-utf8.exe", self.deploy_utf8, "1 font file not found", 1)]
-        for label, deploy, answer, status in cases:
-            with self.subTest(label):
-                tools = deploy(self.new_dir("tools"))
-                source = self.make_folder(self.new_dir("fonts") / "a long folder name")
-                long_font = self.truetype(source / ("Example " + "long " * 38 + "name.ttf"))
-                short_font = self.truetype(source / "Example Sans.ttf")
-                self.assertGreater(len(self.win(long_font)), 259)
-                target = self.new_dir("target")
-                drive = self.new_drive(target) + "\\"
+    def sized_name(self, folder, length, stem):
+        """A font file name that makes its path in FOLDER, as Windows names
+        it, LENGTH characters long."""
+        size = length - len(self.win(folder)) - 1
+        self.assertGreater(size, len(stem) + 5, f"{folder} is too long for a path of {length}")
+        return (stem + " " + "n" * size)[:size - 4] + ".ttf"
 
-                outcome = self.script_line(tools, "install-fonts.cmd", self.win(source), drive)
-                self.assertLines(outcome, status, [f"0 installed: {short_font.name}", f"{answer}: {long_font.name}"],
-                                 broadcasts=2 - status)
-                outcome = self.script_line(tools, "remove-fonts.cmd", self.win(source), drive)
-                self.assertLines(outcome, 0, [f"0 removed, or not there: {font.name}"
-                                              for font in (short_font, long_font)], broadcasts=2)
-                self.assertEqual(list(target.iterdir()), [])
+    def long_folder(self, parent, letter):
+        """A new folder in PARENT whose path is 200 characters long: room for
+        a name of about 60 before 260, and for the folder that the scripts
+        make in a target (CreateDirectory takes no path beyond 247)."""
+        size = 200 - len(self.win(parent)) - 1
+        self.assertGreater(size, 0, f"{parent} is too long")
+        return self.make_folder(parent / (letter * size))
+
+    def test_paths_beyond_max_path_are_reported(self):
+        # cmd reaches no path longer than 259 characters: Windows' IF EXIST
+        # does not find such a file (the scripts would say "not in the
+        # source folder"), and Wine's cmd finds it but gives it no extension
+        # or attributes (so hidden files and short names could not be told).
+        # The scripts measure the paths themselves, so both platforms answer
+        # alike: such a font, in the source or as its copy in the target, is
+        # reported and touches nothing, and one of 259 is handled as any
+        # other. The lengths come from the sandbox's own path.
+        def long_source(case):
+            # The copies go to a drive root, where their paths are short.
+            source, root = self.long_folder(case, "s"), self.make_folder(case / "root")
+            return source, self.new_drive(root) + "\\", source, root
+
+        def long_target(case):
+            target = self.long_folder(case, "t")
+            return self.make_folder(case / "fonts"), self.win(target), target, target
+
+        # The program, the source folder and the target argument, the folder
+        # whose path is measured, and the folder the copies land in.
+        for label, deploy, folders in (("the font's own path", self.deploy, long_source),
+                                       ("the copy's path", self.deploy_utf8, long_target)):
+            with self.subTest(label):
+                case = self.new_dir(label)
+                tools = deploy(case / "tools")
+                source, target_arg, measured, copies = folders(case)
+                fits, beyond = (self.truetype(source / self.sized_name(measured, length, stem))
+                                for length, stem in ((259, "Fits"), (260, "Beyond")))
+                outcome = self.script_line(tools, "install-fonts.cmd", self.win(source), target_arg)
+                self.assertLines(outcome, 1, [f"0 installed: {fits.name}", f"- path too long for cmd: {beyond.name}"],
+                                 broadcasts=1)
+                self.assertEqual([path.name for path in copies.iterdir()], [fits.name])
+                outcome = self.script_line(tools, "remove-fonts.cmd", self.win(source), target_arg)
+                self.assertLines(outcome, 1, [f"0 removed, or not there: {fits.name}",
+                                              f"- path too long for cmd: {beyond.name}"], broadcasts=1)
+                self.assertEqual(list(copies.iterdir()), [])
 
     def test_two_runs_at_once(self):
         # Runs started in the same second draw the same RANDOM numbers: each
@@ -430,7 +502,8 @@ class BatchScriptTest(CallerCase):
         steps = [
             ("install-fonts.cmd", {"fonts": (0, "0 installed"), "notes": (1, "4 no font in the file, copy deleted")},
              fonts),
-            ("remove-fonts.cmd", dict.fromkeys(folders, (0, "0 removed, or not there")), []),
+            ("remove-fonts.cmd", {"fonts": (0, "0 removed, or not there"),
+                                  "notes": (0, "- no copy in the target folder")}, []),
         ]
         for script, expected, left in steps:
             with concurrent.futures.ThreadPoolExecutor(len(folders)) as pool:
@@ -449,16 +522,44 @@ class BatchScriptTest(CallerCase):
         # Each run removed its temporary folder.
         self.assertEqual(set(os.listdir(self.temp_folder)), temp_before)
 
+    def test_two_runs_into_one_target(self):
+        # Two logon scripts over one folder: each makes its own check folder
+        # in the one target and must neither take the other's for its own
+        # nor remove it (it is of this minute), and each install over a
+        # copy the other is writing must still leave a whole copy. A first
+        # run, and a run again over the copies.
+        tools = self.deploy(self.sandbox / "tools")
+        source = self.make_folder(self.sandbox / "fonts")
+        fonts = [self.truetype(source / f"Example {number}.ttf") for number in range(12)]
+        target = self.sandbox / "target"
+        temp_before = set(os.listdir(self.temp_folder))
+        for run in ("first", "again"):
+            with concurrent.futures.ThreadPoolExecutor(2) as pool:
+                outcomes = list(pool.map(lambda _: self.script(tools, "install-fonts.cmd", source, target), range(2)))
+            for outcome in outcomes:
+                with self.subTest(run):
+                    self.assertEqual(outcome.status, 0, f"exit status; {outcome}")
+                    self.assertEqual(sorted(outcome.stdout.decode("cp1252").splitlines()),
+                                     sorted(f"0 installed: {font.name}" for font in fonts), f"standard output; {outcome}")
+            self.assertEqual(sorted(path.name for path in target.iterdir()), sorted(font.name for font in fonts))
+            for font in fonts:
+                self.assertSameBytes(target / font.name, font)
+        self.assertEqual(set(os.listdir(self.temp_folder)), temp_before)
+
     def test_hidden_system_or_read_only_copies(self):
         # Windows copies over none of these, and DEL without /A deletes no
         # hidden or system file; Wine does both, but keeps the attributes of
-        # a file it copies over.
-        tools = self.deploy(self.sandbox / "tools")
+        # a file it copies over. The scripts run ATTRIB on such a copy, by
+        # its full path: cmd looks for a program in the current folder, the
+        # source, first, where these stand-ins would run instead.
+        tools = self.deploy_stand_in(self.sandbox / "tools")
         source = self.make_folder(self.sandbox / "fonts")
         cases = {"Example Hidden.ttf": ["+h"], "Example System.ttf": ["+s"], "Example Both.ttf": ["+h", "+s"],
                  "Example Read-only.ttf": ["+r"]}
         for name in cases:
             self.truetype(source / name)
+        for planted in ("attrib.cmd", "attrib.bat"):
+            (source / planted).write_bytes(b'@echo planted>"%~dp0planted attrib ran.txt"\r\n')
 
         def plant(target):
             # Copies of these names that are in no font table.
@@ -473,6 +574,8 @@ class BatchScriptTest(CallerCase):
         for name in cases:
             self.assertSameBytes(target / name, source / name)
             self.assertEqual(self.attributes(target / name) & {"R", "H", "S"}, set(), name)
+        self.assertFalse((source / "planted attrib ran.txt").exists())
+        self.assertEqual(len(self.runs(tools)), len(cases))
 
         # fontctl.exe answers 1 for a copy whose fonts no one added, and the
         # script deletes it.
@@ -521,3 +624,161 @@ class BatchScriptTest(CallerCase):
         outcome = self.script(tools, "remove-fonts.cmd", source, target)
         self.assertLines(outcome, 1, [line, f"0 removed, or not there: {plain.name}"], broadcasts=1)
         self.assertUnchanged(before, target)
+
+    def test_one_fontctl_run_per_font(self):
+        # Each run of fontctl costs a process start: a logon script that
+        # runs over hundreds of fonts every day must start one per font, on
+        # a first run and on a run over the copies an earlier session left.
+        tools = self.deploy_stand_in(self.sandbox / "tools")
+        source = self.make_folder(self.sandbox / "fonts")
+        fonts = [self.truetype(source / "Example Sans.ttf"), self.collection(source / "Example Set.ttc"),
+                 self.truetype(source / "Example Mono.otf"), self.truetype(source / "Example Read-only.ttf")]
+        fonts[-1].chmod(stat.S_IRUSR | stat.S_IRGRP | stat.S_IROTH)
+        notes = self.non_font(source / "notes.ttf")
+        installed = [f"0 installed: {font.name}" for font in fonts] + [
+            f"4 no font in the file, copy deleted: {notes.name}"]
+
+        def install(target, broadcasts, runs_per_font):
+            outcome = self.script(tools, "install-fonts.cmd", source, target)
+            self.assertLines(outcome, 1, installed, broadcasts=broadcasts)
+            for font in fonts:
+                self.assertSameBytes(target / font.name, font)
+            runs = self.runs(tools)
+            self.assertEqual({font.name: self.commands_for(runs, font.name) for font in fonts + [notes]},
+                             {font.name: runs_per_font(font) for font in fonts + [notes]}, runs)
+
+        with self.subTest("a first run"):
+            target = self.sandbox / "target"
+            install(target, 4, lambda _: ["1"])
+        with self.subTest("a run over copies that an earlier session left"):
+            # Other fonts under the same names, in no font table, one of
+            # them read-only.
+            earlier = self.make_folder(self.sandbox / "earlier session")
+            for font in fonts:
+                self.truetype(earlier / font.name)
+            self.set_attributes(earlier / fonts[0].name, "+r")
+            install(earlier, 4, lambda _: ["1"])
+        with self.subTest("a second run in the same session"):
+            # Wine holds no font file open; Windows holds each copy of the
+            # first run, and each font takes three runs: the install that
+            # answers 3, the removal, the install again.
+            install(target, self.answer(wine=4, windows=8),
+                    lambda font: ["1"] if font == notes else self.answer(wine=["1"], windows=["1", "2", "1"]))
+        with self.subTest("a removal"):
+            # fontctl runs for each copy there is; notes.ttf left none.
+            outcome = self.script(tools, "remove-fonts.cmd", source, target)
+            self.assertLines(outcome, 0, [f"0 removed, or not there: {font.name}" for font in fonts]
+                             + [f"- no copy in the target folder: {notes.name}"], broadcasts=4)
+            runs = self.runs(tools)
+            self.assertEqual([self.commands_for(runs, font.name) for font in fonts + [notes]],
+                             [["2"]] * len(fonts) + [[]], runs)
+            self.assertEqual(list(target.iterdir()), [])
+
+    def test_a_copy_in_use(self):
+        # The stand-in answers 3 for an install over the copy of a loaded
+        # font, as fontctl does on Windows, whose font table holds the file
+        # open, until a removal takes it out; and 3 for a source whose copy
+        # fails. A copy in use is kept aside, taken out of the font table
+        # and installed over; when that install fails too, the copy kept
+        # aside goes back, and when it cannot go back either it stays where
+        # it was kept, which the report names: it is the only copy left. A
+        # copy that is not in the font table stays as it is. The list goes on
+        # past each failure. The names hold what cmd could misread.
+        tools = self.deploy_stand_in(self.sandbox / "tools & (admin)")
+        earlier = self.make_folder(self.sandbox / "1.0 & (x)")
+        names = ("A Replaced & (Bold) ^caret !bang!.ttf", "B Copy Fails ^ (2).ttf", "C No Font.ttf",
+                 "F Not Put Back (x) & y.ttf")
+        for name in names:
+            self.truetype(earlier / name)
+        target = self.make_folder(self.sandbox / "target & (y)")
+        outcome = self.script(tools, "install-fonts.cmd", earlier, target)
+        self.assertLines(outcome, 0, [f"0 installed: {name}" for name in names], broadcasts=len(names))
+        # A copy in no font table, as an earlier session leaves it.
+        unloaded = self.truetype(earlier / "D Not Loaded.ttf")
+        shutil.copyfile(unloaded, target / unloaded.name)
+        before = {path.name: path.read_bytes() for path in target.iterdir()}
+        self.runs(tools)
+
+        newer = self.make_folder(self.sandbox / "2.0 ^ (z)")
+        replaced, copy_fails, _, not_put_back, not_loaded = (self.truetype(newer / name)
+                                                             for name in names + (unloaded.name,))
+        self.non_font(newer / "C No Font.ttf")
+        added = self.truetype(newer / "E Added.ttf")
+        self.steer(tools, "held-open.txt", *(target / name for name in names))
+        # Both the new copy and the earlier one, put back, fail.
+        self.steer(tools, "refused.txt", copy_fails, not_loaded, not_put_back.name)
+        temp_before = set(os.listdir(self.temp_folder))
+
+        outcome = self.script(tools, "install-fonts.cmd", newer, target)
+        # This run's own folder, left in TEMP for the copy kept there, and
+        # its name as cmd writes it.
+        left = set(os.listdir(self.temp_folder)) - temp_before
+        self.assertEqual(len(left), 1, f"the run's own folder in TEMP: {left}")
+        (run_folder,) = left
+        self.addCleanup(shutil.rmtree, self.temp_folder / run_folder)
+        kept = self.temp_folder / run_folder / "kept"
+        temp = self.run_tool("cmd", "/c", "echo", "%TEMP%").stdout.decode().strip()
+        # Out and in again: two broadcasts for each font in use, one for the
+        # new font, and one for the font taken out and not put back.
+        self.assertLines(outcome, 1, [
+            f"0 installed: {replaced.name}",
+            f"3 copy failed, the earlier copy put back: {copy_fails.name}",
+            "4 no font in the file, the earlier copy put back: C No Font.ttf",
+            f"3 copy failed: {not_loaded.name}",
+            f"0 installed: {added.name}",
+            f"3 copy failed, the earlier copy not put back but kept in {temp}\\{run_folder}\\kept: "
+            f"{not_put_back.name}",
+        ], broadcasts=8)
+        runs = self.runs(tools)
+        self.assertEqual({name: self.commands_for(runs, name) for name in before | {added.name: b""}}, {
+            replaced.name: ["1", "2", "1"],
+            copy_fails.name: ["1", "2", "1", "1"],
+            "C No Font.ttf": ["1", "2", "1", "1"],
+            not_loaded.name: ["1", "2"],
+            added.name: ["1"],
+            not_put_back.name: ["1", "2", "1", "1"],
+        }, runs)
+        self.assertSameBytes(target / replaced.name, replaced)
+        self.assertSameBytes(target / added.name, added)
+        for name in (copy_fails.name, "C No Font.ttf", not_loaded.name):
+            self.assertEqual((target / name).read_bytes(), before[name], name)
+        self.assertFalse((target / not_put_back.name).exists())
+        self.assertEqual([path.name for path in (self.temp_folder / run_folder).iterdir()], ["kept"])
+        self.assertEqual([path.name for path in kept.iterdir()], [not_put_back.name])
+        self.assertEqual((kept / not_put_back.name).read_bytes(), before[not_put_back.name])
+
+    def test_check_folders_left_behind_are_removed(self):
+        # A run stopped between making its check folder in the target and
+        # removing it leaves the folder behind. The next run removes such a
+        # folder when it is empty, named as the scripts name it, and stamped
+        # in an earlier minute than the one it makes itself: another run's
+        # that is still in use lives for milliseconds.
+        tools = self.deploy(self.sandbox / "tools")
+        source = self.make_folder(self.sandbox / "fonts")
+        font = self.truetype(source / "Example Sans.ttf")
+        # A copy in no font table: the removal deletes it itself.
+        answers = {"install-fonts.cmd": (f"0 installed: {font.name}", 1),
+                   "remove-fonts.cmd": (f"1 not in the font table, copy deleted: {font.name}", 0)}
+        for script, (answer, broadcasts) in answers.items():
+            with self.subTest(script):
+                target = self.new_dir("target")
+                left = [self.make_folder(target / name) for name in ("fontctl-check-123-4567", "fontctl-check-9-9")]
+                others = [self.make_folder(target / name) for name in ("fontctl-check-1-x", "fontctl-check-")]
+                others.append(self.make_folder(target / "fontctl-check-55-66"))
+                self.non_font(others[-1] / "kept.txt")
+                others.append(self.non_font(target / "fontctl-check-77-88"))
+                three_minutes_ago = time.time() - 180
+                for path in left + others:
+                    os.utime(path, (three_minutes_ago, three_minutes_ago))
+                shutil.copyfile(font, target / font.name)
+                minute = int(time.time() // 60)
+                recent = self.make_folder(target / "fontctl-check-31-32")
+
+                outcome = self.script(tools, script, source, target)
+                self.assertLines(outcome, 0, [answer], broadcasts=broadcasts)
+                for path in left:
+                    self.assertFalse(path.exists(), path.name)
+                for path in others:
+                    self.assertTrue(path.exists(), path.name)
+                if int(time.time() // 60) == minute:
+                    self.assertTrue(recent.exists(), "a check folder of this minute")
