@@ -17,8 +17,9 @@ settle=0.5
 work=$(mktemp -d /tmp/fontctl-bench-batch.XXXXXX)
 # Wine's start-up errors stay on (see scripts/wine_start.py).
 export WINEPREFIX=$work/prefix WINEDEBUG=-all,err+virtual WINEDLLOVERRIDES="mscoree,mshtml="
+source "$here/../scripts/wine_server_folder.sh"
 cleanup() {
-    wineserver -k 2>/dev/null || true
+    stop_wine
     rm -rf "$work"
 }
 trap cleanup EXIT
