@@ -112,6 +112,11 @@ class BatchScriptTest(CallerCase):
         """The folder that TEMP names for the scripts."""
         return self.session.temp_folder()
 
+    def runs_in_temp(self):
+        """The folders that the scripts' runs made in TEMP (fontctl-...):
+        other programs of the machine may come and go there too."""
+        return {name for name in os.listdir(self.temp_folder) if name.startswith("fontctl-")}
+
     def set_attributes(self, path, *flags):
         """Sets the attributes of FLAGS ("+h", "+s", ...) on PATH. Windows'
         attrib changes no other attribute of a hidden or system file unless
@@ -496,7 +501,7 @@ class BatchScriptTest(CallerCase):
             self.truetype(folders["fonts"] / f"Example {number}.ttf")
             self.non_font(folders["notes"] / f"notes {number}.ttf")
         targets = {kind: self.sandbox / f"{kind} target" for kind in folders}
-        temp_before = set(os.listdir(self.temp_folder))
+        temp_before = self.runs_in_temp()
         # Each script, each run's exit status and answer, and the copies left.
         fonts = sorted(path.name for path in folders["fonts"].iterdir())
         steps = [
@@ -520,7 +525,7 @@ class BatchScriptTest(CallerCase):
             self.assertEqual(sorted(path.name for path in targets["fonts"].iterdir()), left)
             self.assertEqual(list(targets["notes"].iterdir()), [])
         # Each run removed its temporary folder.
-        self.assertEqual(set(os.listdir(self.temp_folder)), temp_before)
+        self.assertEqual(self.runs_in_temp(), temp_before)
 
     def test_two_runs_into_one_target(self):
         # Two logon scripts over one folder: each makes its own check folder
@@ -532,7 +537,7 @@ class BatchScriptTest(CallerCase):
         source = self.make_folder(self.sandbox / "fonts")
         fonts = [self.truetype(source / f"Example {number}.ttf") for number in range(12)]
         target = self.sandbox / "target"
-        temp_before = set(os.listdir(self.temp_folder))
+        temp_before = self.runs_in_temp()
         for run in ("first", "again"):
             with concurrent.futures.ThreadPoolExecutor(2) as pool:
                 outcomes = list(pool.map(lambda _: self.script(tools, "install-fonts.cmd", source, target), range(2)))
@@ -544,7 +549,7 @@ class BatchScriptTest(CallerCase):
             self.assertEqual(sorted(path.name for path in target.iterdir()), sorted(font.name for font in fonts))
             for font in fonts:
                 self.assertSameBytes(target / font.name, font)
-        self.assertEqual(set(os.listdir(self.temp_folder)), temp_before)
+        self.assertEqual(self.runs_in_temp(), temp_before)
 
     def test_hidden_system_or_read_only_copies(self):
         # Windows copies over none of these, and DEL without /A deletes no
@@ -707,12 +712,12 @@ class BatchScriptTest(CallerCase):
         self.steer(tools, "held-open.txt", *(target / name for name in names))
         # Both the new copy and the earlier one, put back, fail.
         self.steer(tools, "refused.txt", copy_fails, not_loaded, not_put_back.name)
-        temp_before = set(os.listdir(self.temp_folder))
+        temp_before = self.runs_in_temp()
 
         outcome = self.script(tools, "install-fonts.cmd", newer, target)
         # This run's own folder, left in TEMP for the copy kept there, and
         # its name as cmd writes it.
-        left = set(os.listdir(self.temp_folder)) - temp_before
+        left = self.runs_in_temp() - temp_before
         self.assertEqual(len(left), 1, f"the run's own folder in TEMP: {left}")
         (run_folder,) = left
         self.addCleanup(shutil.rmtree, self.temp_folder / run_folder)
