@@ -57,7 +57,12 @@ if "%FC_SOURCE:~-1%"==":" set "FC_SOURCE=%FC_SOURCE%\."
 rem A source that is the target holds no copies, only the fonts themselves,
 rem which this script would delete.
 if /i "%FC_SOURCE%"=="%FC_TARGET%" goto same_folder
-if exist "%FC_TARGET%" if not exist "%FC_TARGET%\*" goto target_not_a_folder
+rem A target that is there must be a folder. Its attributes tell, where
+rem "TARGET\*" matches nothing in an empty drive root, which lists no
+rem "." or "..".
+set "FC_TARGET_ATTRIBUTES="
+for %%I in ("%FC_TARGET%") do set "FC_TARGET_ATTRIBUTES=%%~aI"
+if defined FC_TARGET_ATTRIBUTES if not "%FC_TARGET_ATTRIBUTES:~0,1%"=="d" goto target_not_a_folder
 
 rem fontctl-utf8.exe receives every name that Windows can hold; fontctl.exe
 rem only those of the ANSI code page.
@@ -263,7 +268,12 @@ goto :eof
 :remove_if_stale
 if /i "%FC_STALE%"=="%FC_MADE%" goto :eof
 if "%FC_STAMP%"=="%FC_NOW%" goto :eof
-set "FC_NUMBERS=%FC_STALE:~14%"
+rem What follows fontctl-check-, by way of a last character of its own:
+rem an offset at the very end of a value gives its last character in
+rem Wine 10's cmd, and what is left of an earlier value in Wine 8's.
+set "FC_NUMBERS=%FC_STALE%."
+set "FC_NUMBERS=%FC_NUMBERS:~14%"
+set "FC_NUMBERS=%FC_NUMBERS:~0,-1%"
 if not defined FC_NUMBERS goto :eof
 for /f "delims=0123456789-" %%I in ("0%FC_NUMBERS%") do goto :eof
 rmdir "%FC_STALE%" 2>nul
