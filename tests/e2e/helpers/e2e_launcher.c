@@ -36,6 +36,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "own_name.h"
+
 enum { LauncherFailed = 255 };
 
 static const wchar_t* const ReportVariable = L"E2E_REPORT";
@@ -102,30 +104,6 @@ static wchar_t* WideFrom(UINT codePage, const char* text)
     return wide;
 }
 
-/* Our command line after our own name: the name ends at the first blank, or
-   at the closing quote when it starts with one (no escapes in argument 0). */
-static wchar_t* AfterOwnName(wchar_t* commandLine)
-{
-    wchar_t* rest = commandLine;
-    if (*rest == L'"') {
-        ++rest;
-        while (*rest != L'\0' && *rest != L'"') {
-            ++rest;
-        }
-        if (*rest == L'"') {
-            ++rest;
-        }
-    } else {
-        while (*rest != L'\0' && *rest != L' ' && *rest != L'\t') {
-            ++rest;
-        }
-    }
-    while (*rest == L' ' || *rest == L'\t') {
-        ++rest;
-    }
-    return rest;
-}
-
 static HANDLE InheritableStdHandle(DWORD which)
 {
     HANDLE handle = GetStdHandle(which);
@@ -183,7 +161,10 @@ static BOOL Start(BOOL inheritStdout, PROCESS_INFORMATION* process)
 {
     wchar_t* const lineFile = TakeVariable(CommandLineVariable);
     wchar_t* const utf8 = TakeVariable(Utf8Variable);
-    wchar_t* const rest = AfterOwnName(GetCommandLineW());
+    const wchar_t* rest = AfterOwnName(GetCommandLineW());
+    while (*rest == L' ' || *rest == L'\t') {
+        ++rest;
+    }
     BOOL started = FALSE;
     if (lineFile == NULL) {
         /* CreateProcessW may write into the command line it is given. */

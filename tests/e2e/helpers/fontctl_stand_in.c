@@ -29,6 +29,8 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "own_name.h"
+
 enum { StandInFailed = 255, LongestPath = 32768 };
 
 /* FILE NAME beside this program, or NULL. */
@@ -48,27 +50,6 @@ static wchar_t* Beside(const wchar_t* fileName)
         wcscpy(path + folder, fileName);
     }
     return path;
-}
-
-/* Our command line after our own name: the name ends at the first blank, or
-   at the closing quote when it starts with one. */
-static const wchar_t* AfterOwnName(const wchar_t* commandLine)
-{
-    const wchar_t* rest = commandLine;
-    if (*rest == L'"') {
-        ++rest;
-        while (*rest != L'\0' && *rest != L'"') {
-            ++rest;
-        }
-        if (*rest == L'"') {
-            ++rest;
-        }
-    } else {
-        while (*rest != L'\0' && *rest != L' ' && *rest != L'\t') {
-            ++rest;
-        }
-    }
-    return rest;
 }
 
 /* TEXT in UTF-8 (LENGTH characters), or NULL. */
