@@ -36,7 +36,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "own_name.h"
+#include "passing_on.h"
 
 enum { LauncherFailed = 255 };
 
@@ -102,15 +102,6 @@ static wchar_t* WideFrom(UINT codePage, const char* text)
         wide = NULL;
     }
     return wide;
-}
-
-static HANDLE InheritableStdHandle(DWORD which)
-{
-    HANDLE handle = GetStdHandle(which);
-    if (handle != NULL && handle != INVALID_HANDLE_VALUE) {
-        SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
-    }
-    return handle;
 }
 
 /* Fills the standard handles of a STARTUPINFOA or STARTUPINFOW: ours, but no

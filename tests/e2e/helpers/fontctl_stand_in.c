@@ -29,7 +29,7 @@
 #include <string.h>
 #include <wchar.h>
 
-#include "own_name.h"
+#include "passing_on.h"
 
 enum { StandInFailed = 255, LongestPath = 32768 };
 
@@ -202,15 +202,6 @@ static BOOL RefusedInstall(const wchar_t* rest)
     }
     LocalFree(arguments);
     return refused;
-}
-
-static HANDLE InheritableStdHandle(DWORD which)
-{
-    HANDLE handle = GetStdHandle(which);
-    if (handle != NULL && handle != INVALID_HANDLE_VALUE) {
-        SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
-    }
-    return handle;
 }
 
 /* Runs fontctl-real.exe with REST as the rest of its command line; its exit

@@ -1,6 +1,10 @@
-/* What the helpers that are handed a command line to pass on share. */
-#ifndef FONTCTL_E2E_OWN_NAME_H
-#define FONTCTL_E2E_OWN_NAME_H
+/* What the helpers that pass their command line on to another program
+   share. */
+#ifndef FONTCTL_E2E_PASSING_ON_H
+#define FONTCTL_E2E_PASSING_ON_H
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
 
 #include <wchar.h>
 
@@ -23,6 +27,16 @@ static const wchar_t* AfterOwnName(const wchar_t* commandLine)
         }
     }
     return rest;
+}
+
+/* The standard handle, made inheritable for the program started. */
+static HANDLE InheritableStdHandle(DWORD which)
+{
+    HANDLE handle = GetStdHandle(which);
+    if (handle != NULL && handle != INVALID_HANDLE_VALUE) {
+        SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    }
+    return handle;
 }
 
 #endif
