@@ -46,6 +46,10 @@ class E2ECase(unittest.TestCase):
         return cls._written(path, font_files.write_truetype)
 
     @classmethod
+    def opentype(cls, path):
+        return cls._written(path, font_files.write_opentype)
+
+    @classmethod
     def collection(cls, path):
         return cls._written(path, font_files.write_collection)
 
