@@ -115,11 +115,6 @@ class E2ESession:
         """The path of the platform's cmd.exe."""
         raise NotImplementedError
 
-    def copy_keeps_hidden(self):
-        """Whether CopyFile gives the new file a hidden source's hidden
-        attribute, as Windows documents that it copies the attributes."""
-        raise NotImplementedError
-
     def makensis(self):
         """The command that builds an NSIS installer."""
         raise NotImplementedError

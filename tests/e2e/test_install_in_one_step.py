@@ -44,6 +44,17 @@ def padded_font(path, size):
     return path
 
 
+def _temporary_file_sizes(folder):
+    """The size of each temporary file in the folder, but those that go
+    while they are looked at."""
+    for entry in os.scandir(folder):
+        if TEMPORARY_NAME.fullmatch(entry.name):
+            try:
+                yield entry.stat().st_size
+            except FileNotFoundError:
+                pass
+
+
 class _FileSizeLimit:
     """The session's Wine prefix, every program it starts limited to files of
     LIMIT bytes: a write beyond that kills the process (SIGXFSZ), at a point
@@ -181,8 +192,7 @@ class InstallInOneStepTest(E2ECase):
                               stderr=subprocess.DEVNULL) as process:
             deadline = time.monotonic() + 60
             while process.poll() is None and time.monotonic() < deadline:
-                temporary = [entry for entry in os.scandir(folder) if TEMPORARY_NAME.fullmatch(entry.name)]
-                if any(entry.stat().st_size >= written for entry in temporary):
+                if any(size >= written for size in _temporary_file_sizes(folder)):
                     process.kill()
                     process.wait()
                     return True

@@ -16,7 +16,7 @@ from e2e_session import ORDINARY_USER
 # The temporary names that a run may try first: the run's process identifier
 # over four, in the low 20 bits, and the names after it. Under Wine, and on
 # Windows as a rule, process identifiers are far below four times this.
-PLANTED_NAMES = 0x2000
+PLANTED_NAMES = 0x4000
 
 
 def temporary_name(serial):

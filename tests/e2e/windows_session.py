@@ -158,10 +158,6 @@ class WindowsSession(E2ESession):
         environ = self._system.environ
         return environ.get("ComSpec") or windows_path(PureWindowsPath(environ["SystemRoot"], "System32", "cmd.exe"))
 
-    @staticmethod
-    def copy_keeps_hidden():
-        return True
-
     def makensis(self):
         """makensis on PATH, or where NSIS's installer puts it."""
         environ = self._system.environ
