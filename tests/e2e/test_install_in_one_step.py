@@ -195,6 +195,12 @@ class InstallInOneStepTest(E2ECase):
                 if any(size >= written for size in _temporary_file_sizes(folder)):
                     process.kill()
                     process.wait()
+                    # The program's Unix process is gone; Wine's server closes
+                    # its files once it has seen that, a moment later, as
+                    # Windows does before it reports a process ended.
+                    settled = time.monotonic() + 10
+                    while any(True for _ in _temporary_file_sizes(folder)) and time.monotonic() < settled:
+                        time.sleep(0.01)
                     return True
             process.wait()
         return False
