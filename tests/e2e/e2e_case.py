@@ -98,7 +98,7 @@ class E2ECase(unittest.TestCase):
         short = self.short_path(path)
         if short is None or PureWindowsPath(short).name == PureWindowsPath(self.win(path)).name:
             reason = self.session.lacks(SHORT_NAMES) or "8.3 name creation is off on its volume"
-            raise unittest.SkipTest(f"needs {SHORT_NAMES}: {path.name} got none; {reason}")
+            self.session.skip(SHORT_NAMES, f"{path.name} got none; {reason}")
         return short
 
     def drive_c(self):

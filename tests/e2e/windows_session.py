@@ -27,6 +27,8 @@ FILE_SYSTEM_KEY = r"SYSTEM\CurrentControlSet\Control\FileSystem"
 # A name that is no 8.3 name: NTFS gives such a file a short name when 8.3
 # name creation is on for its volume.
 SHORT_NAME_PROBE = "fontctl e2e short name probe.txt"
+# GetDriveTypeW's answer for a fixed disk.
+DRIVE_FIXED = 3
 
 
 class WindowsSystem:
@@ -40,6 +42,8 @@ class WindowsSystem:
         self._gdi32 = ctypes.windll.gdi32
         self._gdi32.RemoveFontResourceW.argtypes = [ctypes.c_wchar_p]
         self._kernel32.GetShortPathNameW.argtypes = [ctypes.c_wchar_p, ctypes.c_wchar_p, ctypes.c_uint32]
+        self._kernel32.GetLogicalDriveStringsW.argtypes = [ctypes.c_uint32, ctypes.c_wchar_p]
+        self._kernel32.GetDriveTypeW.argtypes = [ctypes.c_wchar_p]
         self.build = sys.getwindowsversion().build
         self.environ = os.environ
 
@@ -55,6 +59,14 @@ class WindowsSystem:
         buffer = ctypes.create_unicode_buffer(32768)
         length = self._kernel32.GetShortPathNameW(path, buffer, len(buffer))
         return buffer.value if 0 < length < len(buffer) else None
+
+    def fixed_drives(self):
+        """The drives of the machine's fixed volumes ("C:", "D:"...), as
+        GetLogicalDriveStringsW and GetDriveTypeW give them."""
+        buffer = ctypes.create_unicode_buffer(1024)
+        length = self._kernel32.GetLogicalDriveStringsW(len(buffer), buffer)
+        roots = buffer[:length].split("\0") if 0 < length < len(buffer) else []
+        return [root[:2] for root in roots if root and self._kernel32.GetDriveTypeW(root) == DRIVE_FIXED]
 
     @staticmethod
     def is_admin():
