@@ -1,6 +1,7 @@
 /* Prints what a directory search answers for each of a list of paths, as
    fontctl's removal searches for them: the full path (GetFullPathNameW, which
-   must be shorter than MAX_PATH; a path that starts with \\?\ as it stands),
+   must be shorter than MAX_PATH; a path that starts with \\?\ as it stands,
+   at any length),
    then FindFirstFileA and FindFirstFileW on it. Windows and Wine answer some
    paths with different errors (a root, a folder with a trailing backslash,
    a network path with no host), and fontctl's answer follows from the error:
@@ -30,12 +31,14 @@ static void PrintSearch(HANDLE search)
     fputs("found", stdout);
 }
 
-/* The full path into `full`, as fontctl makes it; FALSE when there is none
-   within MAX_PATH. */
-static BOOL FullPath(const wchar_t* path, wchar_t (*full)[MAX_PATH])
+enum { LongestPath = 32768 };
+
+/* The full path into `full`, as fontctl makes it: a path that starts with
+   \\?\ as it stands, at any length; FALSE when there is none. */
+static BOOL FullPath(const wchar_t* path, wchar_t (*full)[LongestPath])
 {
     if (wcsncmp(path, L"\\\\?\\", 4) == 0) {
-        if (wcslen(path) >= MAX_PATH) {
+        if (wcslen(path) >= LongestPath) {
             return FALSE;
         }
         wcscpy(*full, path);
@@ -47,8 +50,8 @@ static BOOL FullPath(const wchar_t* path, wchar_t (*full)[MAX_PATH])
 
 static void PrintSearches(const wchar_t* path)
 {
-    wchar_t full[MAX_PATH];
-    char narrow[MAX_PATH * 2];
+    static wchar_t full[LongestPath];
+    static char narrow[LongestPath * 2];
     if (!FullPath(path, &full)) {
         fputs("no-full-path no-full-path\n", stdout);
         return;
