@@ -12,7 +12,7 @@ from pathlib import Path, PureWindowsPath
 
 from code_pages import CODE_PAGES
 from e2e_session import (ADMIN_SHARE, CODE_PAGE_PER_RUN, FILE_SIZE_LIMIT, FULL_DEVICE, LONG_PATHS, NEW_SESSION,
-                         ORDINARY_USER, OTHER_WINDOWS_VERSION, SHORT_NAMES, E2ESession)
+                         ORDINARY_USER, OTHER_WINDOWS_VERSION, SHORT_NAMES, SMALL_FILE_SYSTEM, E2ESession)
 from fontctl_runner import FontctlRunner
 from windows_host import WindowsHost, windows_path
 from windows_registry import WindowsRegistry
@@ -113,6 +113,7 @@ class WindowsSession(E2ESession):
             FILE_SIZE_LIMIT: "Windows has no limit on the size of the files one process writes",
             OTHER_WINDOWS_VERSION: "only Wine runs a program as on another Windows version",
             ORDINARY_USER: "the cases run as the one Windows user the suite runs as",
+            SMALL_FILE_SYSTEM: "the suite mounts no file system of its own on Windows",
         }
 
     def _start(self, scratch):
