@@ -24,7 +24,8 @@ import run_e2e  # noqa: E402
 from code_pages import JAPANESE, SINGLE_BYTE  # noqa: E402
 from e2e_case import E2ECase  # noqa: E402
 from e2e_session import (ADMIN_SHARE, CODE_PAGE_PER_RUN, FILE_SIZE_LIMIT, FULL_DEVICE, LONG_PATHS,  # noqa: E402
-                         NEW_SESSION, OTHER_WINDOWS_VERSION, SHORT_NAMES, RequiredButMissing)
+                         NEW_SESSION, OTHER_WINDOWS_VERSION, SHORT_NAMES, SMALL_FILE_SYSTEM,
+                         RequiredButMissing)
 from first_case import SKIP_REASON, AfterTheFirstCase  # noqa: E402
 from windows_facts import facts  # noqa: E402
 from fontctl_runner import FontctlRunner  # noqa: E402
@@ -338,7 +339,8 @@ class SessionTest(unittest.TestCase):
     def test_what_only_wine_gives_is_skipped_with_the_reason(self):
         session = self.session()
         for need, reason in ((NEW_SESSION, "sign-in"), (FULL_DEVICE, "/dev/full"),
-                             (OTHER_WINDOWS_VERSION, "only Wine"), (FILE_SIZE_LIMIT, "one process writes")):
+                             (OTHER_WINDOWS_VERSION, "only Wine"), (FILE_SIZE_LIMIT, "one process writes"),
+                             (SMALL_FILE_SYSTEM, "mounts no file system")):
             with self.subTest(need):
                 with self.assertRaises(unittest.SkipTest) as skipped:
                     session.skip_unless(need)
