@@ -19,6 +19,7 @@ import font_files
 import wine_start
 from code_pages import SINGLE_BYTE
 from e2e_case import E2ECase
+from e2e_session import FILE_SIZE_LIMIT, SMALL_FILE_SYSTEM
 from fontctl_runner import FontctlRunner
 from fontTools.ttLib import TTFont, newTable
 
@@ -80,13 +81,13 @@ class InstallInOneStepTest(E2ECase):
         where the run may not mount one (a container without the right, as
         the Debian job of the CI workflow, or Windows)."""
         if self.session.platform != "wine":
-            self.skipTest("needs a small file system of its own: the suite mounts none on Windows")
+            self.needs(SMALL_FILE_SYSTEM)
         folder = self.new_dir("small")
         mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={size}", "tmpfs", os.fspath(folder)],
                                  capture_output=True, check=False)
         if mounted.returncode != 0:
             said = " ".join((mounted.stdout + mounted.stderr).decode(errors="replace").split())
-            self.skipTest(f"needs a small file system of its own: mount failed here ({said})")
+            self.session.skip(SMALL_FILE_SYSTEM, f"mount failed here ({said})")
         self.addCleanup(subprocess.run, ["umount", os.fspath(folder)], check=True)
         return folder
 
@@ -132,7 +133,7 @@ class InstallInOneStepTest(E2ECase):
         # closes a dead process's files, and the temporary file goes with its
         # handle. A second run installs.
         if self.session.platform != "wine":
-            self.skipTest("needs a limit on the size of files a program writes: only the Wine platform sets one")
+            self.needs(FILE_SIZE_LIMIT)
         case = self.new_dir()
         pages = 256
         font = padded_font(case / "source" / "font.ttf", pages * PAGE)
