@@ -191,6 +191,20 @@ class E2ESession:
         """Programs run as an ordinary user (ordinary_user.OrdinaryUser)."""
         raise NotImplementedError
 
+    def small_file_system(self, mount, room):
+        """A file system of the case's own with at least ROOM bytes free,
+        small enough for a copy to fill, mounted at the empty folder MOUNT:
+        (an empty folder on it, a function that takes it down again). Skips
+        the case, with the reason, where the platform cannot make one."""
+        raise NotImplementedError
+
+    def start_unwatched(self, program, args):
+        """Starts PROGRAM ARGS without the launcher, its standard handles
+        closed, as a subprocess.Popen whose kill() ends the program's own
+        process at once (SIGKILL to Wine's process, TerminateProcess on
+        Windows)."""
+        raise NotImplementedError
+
     def link_folder(self, link, folder):
         """Makes LINK a link to the folder FOLDER that Windows programs
         follow."""

@@ -14,8 +14,9 @@ from code_pages import CODE_PAGES
 from e2e_session import (ADMIN_SHARE, CODE_PAGE_PER_RUN, FILE_SIZE_LIMIT, FULL_DEVICE, LONG_PATHS, NEW_SESSION,
                          ORDINARY_USER, OTHER_WINDOWS_VERSION, SHORT_NAMES, SMALL_FILE_SYSTEM, E2ESession)
 from fontctl_runner import FontctlRunner
-from windows_host import WindowsHost, windows_path
+from windows_host import WindowsHost, command_line, windows_path
 from windows_registry import WindowsRegistry
+from windows_small_volume import SmallVolume
 
 # Windows 10 version 1809: the first to load fonts installed for one user.
 PER_USER_FONTS_BUILD = 17763
@@ -94,8 +95,17 @@ class WindowsSystem:
         _winapi.CreateJunction(target, junction)
 
     @staticmethod
-    def run(command):
-        return subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True, timeout=60, check=False)
+    def is_mount_point(path):
+        return os.path.ismount(path)
+
+    @staticmethod
+    def run(command, timeout=60):
+        return subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout, check=False)
+
+    @staticmethod
+    def start(line):
+        """Starts the command line, its standard handles closed."""
+        return subprocess.Popen(line, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 class WindowsSession(E2ESession):
@@ -113,7 +123,6 @@ class WindowsSession(E2ESession):
             FILE_SIZE_LIMIT: "Windows has no limit on the size of the files one process writes",
             OTHER_WINDOWS_VERSION: "only Wine runs a program as on another Windows version",
             ORDINARY_USER: "the cases run as the one Windows user the suite runs as",
-            SMALL_FILE_SYSTEM: "the suite mounts no file system of its own on Windows",
         }
 
     def _start(self, scratch):
@@ -144,6 +153,9 @@ class WindowsSession(E2ESession):
                                     f"{'runs' if running else 'is not running'}, the suite runs "
                                     f"{'as' if self._system.is_admin() else 'without'} an administrator, and the "
                                     "administrative share needs both")
+        if not self._system.is_admin():
+            lacking[SMALL_FILE_SYSTEM] = ("the suite runs without an administrator, and diskpart, which makes the "
+                                          "cases' small volumes, needs one")
         if not self._system.long_paths_enabled():
             lacking[LONG_PATHS] = (f"long paths are not enabled (LongPathsEnabled under HKLM\\{FILE_SYSTEM_KEY}): "
                                    "Python cannot make the cases' own files beyond MAX_PATH")
@@ -216,6 +228,15 @@ class WindowsSession(E2ESession):
     def ordinary_user(self):
         self.skip_unless(ORDINARY_USER)
 
+    def small_file_system(self, mount, room):
+        """A virtual disk of the case's own, mounted at the folder."""
+        self.skip_unless(SMALL_FILE_SYSTEM)
+        volume = SmallVolume(self._system, self._release_fonts_under, self.work, mount, room)
+        return volume.make(), volume.remove
+
+    def start_unwatched(self, program, args):
+        return self._system.start(command_line([windows_path(program), *args]))
+
     def link_folder(self, link, folder):
         # A junction: a symbolic link would need a right that users lack.
         self._system.create_junction(windows_path(folder), windows_path(link))
@@ -254,6 +275,13 @@ class WindowsSession(E2ESession):
             for _ in range(MOST_LOADS):
                 if not self._system.remove_font_resource(spelling):
                     break
+
+    def _release_fonts_under(self, folder):
+        # Entries that cannot be listed (System Volume Information) hold no
+        # font of the cases'.
+        for parent, _dirs, files in os.walk(folder):
+            for name in files:
+                self._release_font(os.path.join(parent, name))
 
     def _remove_tree(self, path):
         # Python 3.12 renamed the handler's argument.

@@ -5,10 +5,11 @@ import getpass
 import os
 import shutil
 import stat
+import subprocess
 from pathlib import Path, PureWindowsPath
 
-from code_pages import CODE_PAGES
-from e2e_session import ORDINARY_USER, E2ESession
+from code_pages import CODE_PAGES, SINGLE_BYTE
+from e2e_session import ORDINARY_USER, SMALL_FILE_SYSTEM, E2ESession
 from fontctl_runner import FontctlRunner
 from japanese_locale import build_japanese_locale
 from ordinary_user import OrdinaryUser, Unavailable
@@ -80,6 +81,20 @@ class WineSession(E2ESession):
                 self._ordinary_user.start()
         self.skip_unless(ORDINARY_USER)
         return self._ordinary_user
+
+    def small_file_system(self, mount, room):
+        """A tmpfs of ROOM bytes: its root is the folder. A container without
+        the right to mount (as the Debian job of the CI workflow) cannot."""
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={room}", "tmpfs", os.fspath(mount)],
+                                 capture_output=True, check=False)
+        if mounted.returncode != 0:
+            said = " ".join((mounted.stdout + mounted.stderr).decode(errors="replace").split())
+            self.skip(SMALL_FILE_SYSTEM, f"mount failed here ({said})")
+        return mount, lambda: subprocess.run(["umount", os.fspath(mount)], check=True)
+
+    def start_unwatched(self, program, args):
+        return subprocess.Popen(self.prefix.command(["wine", program, *args]), env=self.prefix.env(SINGLE_BYTE),
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     @staticmethod
     def discard_font_file(path, _spellings=()):

@@ -8,6 +8,7 @@ Usage: test_windows_session.py (no Windows needed)
 """
 import io
 import os
+import re
 import shutil
 import stat
 import subprocess
@@ -32,6 +33,7 @@ from fontctl_runner import FontctlRunner  # noqa: E402
 from windows_host import WindowsHost, command_line, windows_path  # noqa: E402
 from windows_registry import WindowsRegistry  # noqa: E402
 from windows_session import WindowsSession  # noqa: E402
+from windows_small_volume import attach_script, detach_script, disk_size_mib  # noqa: E402
 
 
 def split_command_line(line):
@@ -262,6 +264,12 @@ class FakeSystem:
         self.command_status = 0
         self.short_names, self.share, self.admin, self.server, self.long_paths = (short_names, share, admin, server,
                                                                                   long_paths)
+        # diskpart: each script it ran, the folders it mounted a volume at,
+        # and the error it answers with when told to fail.
+        self.scripts = []
+        self.mounted = set()
+        self.diskpart_error = None
+        self.started = []
 
     def ansi_code_page(self):
         return self.code_page
@@ -303,8 +311,33 @@ class FakeSystem:
     def create_junction(self, target, junction):
         self.commands.append(["junction", target, junction])
 
-    def run(self, command):
+    def is_mount_point(self, path):
+        return os.fspath(path) in self.mounted
+
+    def start(self, line):
+        self.started.append(line)
+        return f"started {line}"
+
+    def diskpart(self, script):
+        # As diskpart /s: each command in turn, up to the first that fails.
+        self.scripts.append(script)
+        for command in script.splitlines():
+            if self.diskpart_error and command.startswith(self.diskpart_error[0]):
+                return subprocess.CompletedProcess([], 2147942405, self.diskpart_error[1].encode(), b"")
+            created = re.fullmatch(r'create vdisk file="(.*)" maximum=\d+ type=fixed', command)
+            if created:
+                Path(created[1]).write_bytes(b"vhdx")
+            mounted = re.fullmatch(r'assign mount="(.*)"', command)
+            if mounted:
+                self.mounted.add(mounted[1])
+        return subprocess.CompletedProcess([], 0, b"DiskPart successfully ...", b"")
+
+    def run(self, command, timeout=60):
         self.commands.append(command)
+        if command[:2] == ["diskpart", "/s"]:
+            return self.diskpart(Path(command[2]).read_text(encoding="ascii"))
+        if command[0] == "mountvol":
+            self.mounted.discard(command[1])
         if command[:2] == ["sc", "query"]:
             state = b"4  RUNNING" if self.server else b"1  STOPPED"
             return subprocess.CompletedProcess(command, 0, b"SERVICE_NAME: LanmanServer\r\n STATE : " + state, b"")
@@ -339,8 +372,7 @@ class SessionTest(unittest.TestCase):
     def test_what_only_wine_gives_is_skipped_with_the_reason(self):
         session = self.session()
         for need, reason in ((NEW_SESSION, "sign-in"), (FULL_DEVICE, "/dev/full"),
-                             (OTHER_WINDOWS_VERSION, "only Wine"), (FILE_SIZE_LIMIT, "one process writes"),
-                             (SMALL_FILE_SYSTEM, "mounts no file system")):
+                             (OTHER_WINDOWS_VERSION, "only Wine"), (FILE_SIZE_LIMIT, "one process writes")):
             with self.subTest(need):
                 with self.assertRaises(unittest.SkipTest) as skipped:
                     session.skip_unless(need)
@@ -480,16 +512,17 @@ class SessionTest(unittest.TestCase):
             ({"share": False}, {ADMIN_SHARE: ["\\\\localhost\\C$", "Server service (LanmanServer) runs",
                                               "runs as an administrator"]}),
             ({"share": False, "server": False, "admin": False},
-             {ADMIN_SHARE: ["is not running", "runs without an administrator"]}),
+             {ADMIN_SHARE: ["is not running", "runs without an administrator"],
+              SMALL_FILE_SYSTEM: ["without an administrator", "diskpart"]}),
             ({"long_paths": False}, {LONG_PATHS: ["LongPathsEnabled", "beyond MAX_PATH"]}),
         ]
         for setup, lacking in cases:
             with self.subTest(**setup):
                 session = self.session(**setup, environ={"TEMP": "C:\\Temp"})
-                for need in (SHORT_NAMES, ADMIN_SHARE, LONG_PATHS):
+                for need in (SHORT_NAMES, ADMIN_SHARE, LONG_PATHS, SMALL_FILE_SYSTEM):
                     self.assertIsNone(session.lacks(need), "known before the session starts")
                 with session:
-                    for need in (SHORT_NAMES, ADMIN_SHARE, LONG_PATHS):
+                    for need in (SHORT_NAMES, ADMIN_SHARE, LONG_PATHS, SMALL_FILE_SYSTEM):
                         if need not in lacking:
                             self.assertIsNone(session.lacks(need), need)
                             continue
@@ -523,6 +556,85 @@ class SessionTest(unittest.TestCase):
                 with self.assertRaises(unittest.SkipTest) as skipped:
                     case.aliased_path(path)
                 self.assertIn(f"needs {SHORT_NAMES}: Another Long Font Name.ttf got none", str(skipped.exception))
+
+
+class SmallVolumeTest(unittest.TestCase):
+    """The cases' small volumes on Windows: diskpart's scripts, what is
+    mounted where, and that everything is taken down again, fonts first."""
+
+    def setUp(self):
+        self.system = FakeSystem(environ={"TEMP": "C:\\Temp"})
+        self.session = WindowsSession("build", system=self.system)
+        self.session.__enter__()
+        self.addCleanup(self.session.__exit__, None, None, None)
+        self.mount = Path(tempfile.mkdtemp(prefix="small-", dir=self.session.cases_dir))
+
+    def vhd_files(self):
+        return [name for name in os.listdir(self.session.work) if name.endswith(".vhdx")]
+
+    def test_scripts(self):
+        self.assertEqual(attach_script("C:\\w\\s.vhdx", 9, "C:\\c\\small 1").split("\r\n"), [
+            'create vdisk file="C:\\w\\s.vhdx" maximum=9 type=fixed', 'select vdisk file="C:\\w\\s.vhdx"',
+            "attach vdisk", "create partition primary", 'format fs=ntfs unit=4096 label="fontctl e2e" quick',
+            'assign mount="C:\\c\\small 1"', "exit", ""])
+        self.assertEqual(detach_script("C:\\w\\s.vhdx"),
+                         'select vdisk file="C:\\w\\s.vhdx"\r\ndetach vdisk\r\nexit\r\n')
+        # Room for what is asked, and for the partition's offset and NTFS's
+        # own files beside it.
+        for room, size in ((1, 9), (256 * 1024, 9), (1024 * 1024, 9), (1024 * 1024 + 1, 10), (80 * 1024 * 1024, 88)):
+            with self.subTest(room=room):
+                self.assertEqual(disk_size_mib(room), size)
+
+    def test_made_mounted_and_taken_down_fonts_first(self):
+        files, remove = self.session.small_file_system(self.mount, 256 * 1024)
+        self.assertEqual(files, self.mount / "files")
+        self.assertTrue(files.is_dir())
+        self.assertEqual(self.system.mounted, {str(self.mount)})
+        (vhd,) = self.vhd_files()
+        self.assertIn(f'create vdisk file="{os.path.join(self.session.work, vhd)}" maximum=9 type=fixed',
+                      self.system.scripts[0])
+        self.assertIn(f'assign mount="{self.mount}"', self.system.scripts[0])
+        # A font that a case left loaded from the volume, twice.
+        font = files / "font.ttf"
+        font.write_bytes(b"font")
+        self.system.loaded[str(font)] = 2
+        self.system.removals.clear()
+
+        remove()
+        self.assertEqual(self.system.loaded[str(font)], 0)
+        self.assertEqual(self.system.mounted, set())
+        diskpart_and_mountvol = [command[0] for command in self.system.commands if command[0] != "sc"]
+        self.assertEqual(diskpart_and_mountvol, ["diskpart", "mountvol", "diskpart"])
+        self.assertIn("detach vdisk", self.system.scripts[-1])
+        self.assertEqual(self.vhd_files(), [])
+        self.assertEqual([name for name in os.listdir(self.session.work) if name.startswith("small-")], [],
+                         "diskpart's scripts are left")
+
+    def test_a_failed_step_is_reported_and_undone(self):
+        for failing, undone in (("create vdisk", []), ("format", ["diskpart"]), ("assign", ["diskpart"])):
+            with self.subTest(failing):
+                self.system.commands.clear()
+                self.system.diskpart_error = (failing, "DiskPart has encountered an error: Access is denied.")
+                with self.assertRaisesRegex(RuntimeError, r"diskpart \(attach\) failed .*Access is denied"):
+                    self.session.small_file_system(self.mount, 1024)
+                # What was made is detached and deleted; nothing was mounted.
+                self.assertEqual([command[0] for command in self.system.commands[1:]], undone)
+                self.assertEqual(self.vhd_files(), [])
+
+    def test_without_an_administrator(self):
+        system = FakeSystem(admin=False, environ={"TEMP": "C:\\Temp"})
+        session = WindowsSession("build", system=system)
+        with session:
+            with self.assertRaisesRegex(unittest.SkipTest, "diskpart"):
+                session.small_file_system(self.mount, 1024)
+            session.required = frozenset({SMALL_FILE_SYSTEM})
+            with self.assertRaises(RequiredButMissing):
+                session.small_file_system(self.mount, 1024)
+        self.assertFalse([command for command in system.commands if command[0] == "diskpart"])
+
+    def test_a_program_started_unwatched(self):
+        process = self.session.start_unwatched(PureWindowsPath("C:/a b/fontctl.exe"), ["1", "C:\\x y\\f.ttf", "d"])
+        self.assertEqual(process, 'started "C:\\a b\\fontctl.exe" 1 "C:\\x y\\f.ttf" d')
 
 
 class FactsTest(unittest.TestCase):
