@@ -149,6 +149,12 @@ class E2ESession:
         form and each of SPELLINGS."""
         raise NotImplementedError
 
+    def release_font(self, path):
+        """Takes the file out of the font table, as often as it was added, and
+        leaves it where it is: a platform that holds a loaded font's file
+        open lets go of it."""
+        raise NotImplementedError
+
     def cmd_exe(self):
         """The path of the platform's cmd.exe."""
         raise NotImplementedError

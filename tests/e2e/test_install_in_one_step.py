@@ -11,7 +11,6 @@ import os
 import random
 import re
 import shutil
-import stat
 import time
 
 import font_files
@@ -266,10 +265,7 @@ class InstallInOneStepTest(E2ECase):
                 folder = self.make_folder(case / "folder")
                 if existing:
                     self.session.ordinary_user().own(self.non_font(folder / "font.ttf"))
-                # Listed and entered by all, written by none.
-                os.chmod(folder, stat.S_IRUSR | stat.S_IXUSR | stat.S_IRGRP | stat.S_IXGRP | stat.S_IROTH
-                         | stat.S_IXOTH)
-                self.session.ordinary_user().own(folder)
+                self.session.ordinary_user().deny_creating(folder)
                 before = self.snapshot(case)
 
                 self.assertOutcome(self.fontctl_as_ordinary_user("1", font, folder), b"3", broadcasts=0)

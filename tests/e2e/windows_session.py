@@ -15,6 +15,7 @@ from e2e_session import (ADMIN_SHARE, CODE_PAGE_PER_RUN, FILE_SIZE_LIMIT, FULL_D
                          ORDINARY_USER, OTHER_WINDOWS_VERSION, SHORT_NAMES, SMALL_FILE_SYSTEM, E2ESession)
 from fontctl_runner import FontctlRunner
 from windows_host import WindowsHost, command_line, windows_path
+from windows_ordinary_user import Unavailable, WindowsOrdinaryUser, account
 from windows_registry import WindowsRegistry
 from windows_small_volume import SmallVolume
 
@@ -47,6 +48,7 @@ class WindowsSystem:
         self._kernel32.GetDriveTypeW.argtypes = [ctypes.c_wchar_p]
         self.build = sys.getwindowsversion().build
         self.environ = os.environ
+        self.popen = subprocess.Popen
 
     def ansi_code_page(self):
         return self._kernel32.GetACP()
@@ -122,12 +124,13 @@ class WindowsSession(E2ESession):
             FULL_DEVICE: "Windows has no device like /dev/full",
             FILE_SIZE_LIMIT: "Windows has no limit on the size of the files one process writes",
             OTHER_WINDOWS_VERSION: "only Wine runs a program as on another Windows version",
-            ORDINARY_USER: "the cases run as the one Windows user the suite runs as",
         }
+        self._host = None
+        self._ordinary_user = None
 
     def _start(self, scratch):
-        host = WindowsHost(self._code_page, self._system.environ)
-        self.runner = FontctlRunner(host, self.helper("e2e_launcher.exe"), scratch)
+        self._host = WindowsHost(self._code_page, self._system.environ, self._system.popen)
+        self.runner = FontctlRunner(self._host, self.helper("e2e_launcher.exe"), scratch)
         self.registry = WindowsRegistry(self._system.winreg)
         self._lacking.update(self._what_this_windows_lacks())
 
@@ -153,6 +156,10 @@ class WindowsSession(E2ESession):
                                     f"{'runs' if running else 'is not running'}, the suite runs "
                                     f"{'as' if self._system.is_admin() else 'without'} an administrator, and the "
                                     "administrative share needs both")
+        try:
+            account(self._system.environ)
+        except Unavailable as error:
+            lacking[ORDINARY_USER] = str(error)
         if not self._system.is_admin():
             lacking[SMALL_FILE_SYSTEM] = ("the suite runs without an administrator, and diskpart, which makes the "
                                           "cases' small volumes, needs one")
@@ -162,7 +169,10 @@ class WindowsSession(E2ESession):
         return lacking
 
     def _teardown_steps(self):
-        return [self.work and (lambda: self._remove_tree(self.work))]
+        return [
+            self._ordinary_user and (lambda: self._remove_tree(self._ordinary_user.root)),
+            self.work and (lambda: self._remove_tree(self.work)),
+        ]
 
     def _code_pages(self):
         return {locale: codec for locale, codec in CODE_PAGES.items() if codec == f"cp{self._code_page}"}
@@ -226,7 +236,20 @@ class WindowsSession(E2ESession):
         return Path(drive + "\\"), remove
 
     def ordinary_user(self):
+        """The WindowsOrdinaryUser of this run, its folder made on first use;
+        skips the case, with the reason, when no user is named or its
+        folder cannot be made."""
+        if self._ordinary_user is None and self.lacks(ORDINARY_USER) is None:
+            try:
+                self._ordinary_user = WindowsOrdinaryUser(self._system, self._host, self.helper("e2e_launcher.exe"),
+                                                          self.helper("run_as_user.exe"), self._system.environ)
+            except Unavailable as error:
+                self._lacking = {**self._lacking, ORDINARY_USER: str(error)}
         self.skip_unless(ORDINARY_USER)
+        return self._ordinary_user
+
+    def release_font(self, path):
+        self._release_font(path)
 
     def small_file_system(self, mount, room):
         """A virtual disk of the case's own, mounted at the folder."""

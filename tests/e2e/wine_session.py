@@ -97,6 +97,11 @@ class WineSession(E2ESession):
                                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     @staticmethod
+    def release_font(_path):
+        # Wine holds no font file open.
+        pass
+
+    @staticmethod
     def discard_font_file(path, _spellings=()):
         # Wine holds no font file open.
         os.remove(path)

@@ -25,7 +25,7 @@ import run_e2e  # noqa: E402
 from code_pages import JAPANESE, SINGLE_BYTE  # noqa: E402
 from e2e_case import E2ECase  # noqa: E402
 from e2e_session import (ADMIN_SHARE, CODE_PAGE_PER_RUN, FILE_SIZE_LIMIT, FULL_DEVICE, LONG_PATHS,  # noqa: E402
-                         NEW_SESSION, OTHER_WINDOWS_VERSION, SHORT_NAMES, SMALL_FILE_SYSTEM,
+                         NEW_SESSION, ORDINARY_USER, OTHER_WINDOWS_VERSION, SHORT_NAMES, SMALL_FILE_SYSTEM,
                          RequiredButMissing)
 from first_case import SKIP_REASON, AfterTheFirstCase  # noqa: E402
 from windows_facts import facts  # noqa: E402
@@ -270,6 +270,8 @@ class FakeSystem:
         self.mounted = set()
         self.diskpart_error = None
         self.started = []
+        self.popen = StandInLauncher()
+        self.icacls_status = 0
 
     def ansi_code_page(self):
         return self.code_page
@@ -338,6 +340,8 @@ class FakeSystem:
             return self.diskpart(Path(command[2]).read_text(encoding="ascii"))
         if command[0] == "mountvol":
             self.mounted.discard(command[1])
+        if command[0] == "icacls":
+            return subprocess.CompletedProcess(command, self.icacls_status, b"", b"Access is denied.\r\n")
         if command[:2] == ["sc", "query"]:
             state = b"4  RUNNING" if self.server else b"1  STOPPED"
             return subprocess.CompletedProcess(command, 0, b"SERVICE_NAME: LanmanServer\r\n STATE : " + state, b"")
@@ -379,7 +383,6 @@ class SessionTest(unittest.TestCase):
                 self.assertIn(need, str(skipped.exception))
                 self.assertIn(reason, str(skipped.exception))
         for name, unsupported in (("restart_session", session.restart_session),
-                                  ("ordinary_user", session.ordinary_user),
                                   ("file_size_limit", lambda: session.file_size_limit(1024))):
             with self.subTest(name), self.assertRaises(unittest.SkipTest):
                 unsupported()
@@ -635,6 +638,104 @@ class SmallVolumeTest(unittest.TestCase):
     def test_a_program_started_unwatched(self):
         process = self.session.start_unwatched(PureWindowsPath("C:/a b/fontctl.exe"), ["1", "C:\\x y\\f.ttf", "d"])
         self.assertEqual(process, 'started "C:\\a b\\fontctl.exe" 1 "C:\\x y\\f.ttf" d')
+
+
+class OrdinaryUserTest(unittest.TestCase):
+    """The ordinary user on Windows: named by the environment, its folder at
+    the root of the system drive with an ACL of its own, the rights the
+    cases take away as deny entries, and its programs started through
+    run_as_user.exe, the launcher included."""
+
+    def setUp(self):
+        self.drive = tempfile.mkdtemp(prefix="system-drive-")
+        self.addCleanup(shutil.rmtree, self.drive, ignore_errors=True)
+        self.build = Path(tempfile.mkdtemp(prefix="build-"))
+        self.addCleanup(shutil.rmtree, self.build)
+        self.helpers = self.build / "tests" / "e2e" / "helpers"
+        self.helpers.mkdir(parents=True)
+        for program in (self.build / "fontctl.exe", self.helpers / "e2e_launcher.exe",
+                        self.helpers / "run_as_user.exe"):
+            program.write_bytes(program.name.encode())
+
+    def session(self, **environ):
+        self.system = FakeSystem(environ={"TEMP": "C:\\Temp", "SystemDrive": self.drive, "PATH": "C:\\Windows",
+                                          **environ})
+        return WindowsSession(self.build, system=self.system)
+
+    def icacls(self):
+        return [[unix_path(command[1]), *command[2:]] for command in self.system.commands if command[0] == "icacls"]
+
+    def test_no_user_named(self):
+        for environ in ({}, {"FONTCTL_E2E_USER": "fontctl-e2e"}, {"FONTCTL_E2E_PASSWORD": "x"}):
+            with self.subTest(environ=environ), self.session(**environ) as session:
+                with self.assertRaisesRegex(unittest.SkipTest, "FONTCTL_E2E_USER and FONTCTL_E2E_PASSWORD"):
+                    session.ordinary_user()
+                session.required = frozenset({ORDINARY_USER})
+                self.assertEqual(list(session.missing_requirements()), [ORDINARY_USER])
+                self.assertEqual(os.listdir(self.drive), [])
+
+    def test_folders_and_rights(self):
+        with self.session(FONTCTL_E2E_USER="fontctl-e2e", FONTCTL_E2E_PASSWORD="pw") as session:
+            user = session.ordinary_user()
+            self.assertIs(session.ordinary_user(), user, "one user for the run")
+            root = user.root
+            self.assertEqual(os.path.dirname(root), self.drive)
+            self.assertEqual(sorted(os.listdir(root)), ["files", "programs", "scratch"])
+            scratch, files = (os.path.join(root, name) for name in ("scratch", "files"))
+            self.assertEqual(self.icacls(), [
+                [root, "/inheritance:r", "/grant:r", "*S-1-5-32-544:(OI)(CI)F", "*S-1-5-18:(OI)(CI)F",
+                 "fontctl-e2e:(OI)(CI)RX"],
+                [scratch, "/grant", "fontctl-e2e:(OI)(CI)F"],
+                [files, "/grant", "fontctl-e2e:(OI)(CI)F"],
+            ])
+            # What lies in a folder given to the user is the user's already.
+            case = Path(files, "case")
+            case.mkdir()
+            font = case / "font.ttf"
+            font.write_bytes(b"font")
+            user.own(case)
+            user.own(font)
+            elsewhere = Path(root, "programs", "font.ttf")
+            elsewhere.write_bytes(b"font")
+            user.own(elsewhere)
+            del self.system.commands[:]
+            user.deny_listing(case)
+            user.allow_listing(case)
+            user.deny_reading(font)
+            user.deny_creating(case)
+            self.assertEqual(self.icacls(), [
+                [str(case), "/deny", "fontctl-e2e:(RD)"],
+                [str(case), "/remove:d", "fontctl-e2e"],
+                [str(font), "/deny", "fontctl-e2e:(RD)"],
+                [str(case), "/deny", "fontctl-e2e:(WD,AD)"],
+            ])
+            self.system.icacls_status = 5
+            with self.assertRaisesRegex(RuntimeError, "icacls .* failed: Access is denied"):
+                user.deny_reading(font)
+        self.assertEqual(os.listdir(self.drive), [], "the user's folder is left")
+
+    def test_programs_start_as_the_user(self):
+        with self.session(FONTCTL_E2E_USER="fontctl-e2e", FONTCTL_E2E_PASSWORD="p w\"'") as session:
+            user = session.ordinary_user()
+            outcome = user.run(str(self.build / "fontctl.exe"), ["1", "a b.ttf"])
+            ((_, arguments, env, cwd),) = self.system.popen.starts
+            programs = os.path.join(user.root, "programs")
+            # run_as_user.exe, then the user's copies of the launcher and the
+            # program, which it may read.
+            self.assertEqual(arguments, [str(self.helpers / "run_as_user.exe"),
+                                         os.path.join(programs, "e2e_launcher.exe"),
+                                         windows_path(os.path.join(programs, "fontctl.exe")), "1", "a b.ttf"])
+            self.assertEqual(Path(programs, "fontctl.exe").read_bytes(), b"fontctl.exe")
+            self.assertEqual(Path(programs, "e2e_launcher.exe").read_bytes(), b"e2e_launcher.exe")
+            self.assertEqual(outcome.stdout, b"ran " + "|".join(arguments[1:]).encode())
+            self.assertEqual(cwd, user.files)
+            scratch = os.path.join(user.root, "scratch")
+            # The credentials go to run_as_user.exe, which takes them out of
+            # what it passes on; the password in no other variable.
+            self.assertEqual((env["E2E_RUN_AS_USER"], env["E2E_RUN_AS_PASSWORD"]), ("fontctl-e2e", "p w\"'"))
+            self.assertEqual([name for name, value in env.items() if value == "p w\"'"], ["E2E_RUN_AS_PASSWORD"])
+            self.assertEqual((env["TEMP"], env["TMP"]), (windows_path(scratch), windows_path(scratch)))
+            self.assertEqual(Path(unix_path(env["E2E_REPORT"])).parent, Path(scratch))
 
 
 class FactsTest(unittest.TestCase):
