@@ -149,6 +149,11 @@ class E2ESession:
         form and each of SPELLINGS."""
         raise NotImplementedError
 
+    def load_font(self, path):
+        """Adds the file to the session's font table, as an install leaves
+        it: whether the font table took a font from it. Windows only."""
+        raise NotImplementedError
+
     def release_font(self, path):
         """Takes the file out of the font table, as often as it was added, and
         leaves it where it is: a platform that holds a loaded font's file

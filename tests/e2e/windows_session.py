@@ -43,6 +43,7 @@ class WindowsSystem:
         self._kernel32 = ctypes.windll.kernel32
         self._gdi32 = ctypes.windll.gdi32
         self._gdi32.RemoveFontResourceW.argtypes = [ctypes.c_wchar_p]
+        self._gdi32.AddFontResourceW.argtypes = [ctypes.c_wchar_p]
         self._kernel32.GetShortPathNameW.argtypes = [ctypes.c_wchar_p, ctypes.c_wchar_p, ctypes.c_uint32]
         self._kernel32.GetLogicalDriveStringsW.argtypes = [ctypes.c_uint32, ctypes.c_wchar_p]
         self._kernel32.GetDriveTypeW.argtypes = [ctypes.c_wchar_p]
@@ -89,6 +90,9 @@ class WindowsSystem:
 
     def remove_font_resource(self, path):
         return self._gdi32.RemoveFontResourceW(path) != 0
+
+    def add_font_resource(self, path):
+        return self._gdi32.AddFontResourceW(path) > 0
 
     @staticmethod
     def create_junction(target, junction):
@@ -250,6 +254,9 @@ class WindowsSession(E2ESession):
 
     def release_font(self, path):
         self._release_font(path)
+
+    def load_font(self, path):
+        return self._system.add_font_resource(windows_path(path))
 
     def small_file_system(self, mount, room):
         """A virtual disk of the case's own, mounted at the folder."""

@@ -6,6 +6,7 @@ deleted.
 
 Usage: test_windows_session.py (no Windows needed)
 """
+import contextlib
 import io
 import os
 import re
@@ -23,13 +24,14 @@ sys.path[:0] = [os.path.join(HERE, "..", "..", "scripts"), os.path.join(HERE, ".
 
 import run_e2e  # noqa: E402
 from code_pages import JAPANESE, SINGLE_BYTE  # noqa: E402
+import e2e_case  # noqa: E402
 from e2e_case import E2ECase  # noqa: E402
 from e2e_session import (ADMIN_SHARE, CODE_PAGE_PER_RUN, FILE_SIZE_LIMIT, FULL_DEVICE, LONG_PATHS,  # noqa: E402
                          NEW_SESSION, ORDINARY_USER, OTHER_WINDOWS_VERSION, SHORT_NAMES, SMALL_FILE_SYSTEM,
                          RequiredButMissing)
 from first_case import SKIP_REASON, AfterTheFirstCase  # noqa: E402
 from windows_facts import facts  # noqa: E402
-from fontctl_runner import FontctlRunner  # noqa: E402
+from fontctl_runner import FontctlRunner, Outcome  # noqa: E402
 from windows_host import WindowsHost, command_line, windows_path  # noqa: E402
 from windows_registry import WindowsRegistry  # noqa: E402
 from windows_session import WindowsSession  # noqa: E402
@@ -736,6 +738,86 @@ class OrdinaryUserTest(unittest.TestCase):
             self.assertEqual([name for name, value in env.items() if value == "p w\"'"], ["E2E_RUN_AS_PASSWORD"])
             self.assertEqual((env["TEMP"], env["TMP"]), (windows_path(scratch), windows_path(scratch)))
             self.assertEqual(Path(unix_path(env["E2E_REPORT"])).parent, Path(scratch))
+
+
+class HeldCopyTest(unittest.TestCase):
+    """A removal that answers 2 on Windows while another program holds the
+    copy: run again once the holder lets go, the copy back in the font
+    table; 2 with no other holder is the answer; a holder that keeps the
+    file fails the case, named."""
+
+    class Case(E2ECase):
+        def setUp(self):
+            pass
+
+        def runTest(self):  # noqa: N802 - unittest's name
+            pass
+
+        def run_program(self, program, *args, cwd=None, locale=SINGLE_BYTE, **options):
+            self.runs.append(args)
+            return self.answers.pop(0)
+
+        def run_tool(self, program, *args, cwd=None):
+            self.asked.append((program, args))
+            return self.holder_answers.pop(0) if len(self.holder_answers) > 1 else self.holder_answers[0]
+
+    def case(self, platform, answers, holder_answers, loads=True):
+        session = type("Session", (), {})()
+        session.platform = platform
+        session.fontctl_exe = "fontctl.exe"
+        session.helper = lambda name: "C:\\helpers\\" + name
+        session.windows_path = windows_path
+        session.loaded = []
+        session.load_font = lambda path: session.loaded.append(path) or loads
+        case = self.Case()
+        case.session = session
+        case.sandbox = Path("C:/cases/sandbox")
+        case.runs, case.asked = [], []
+        case.answers = [Outcome(answer, 0, broadcasts, b"") for answer, broadcasts in answers]
+        case.holder_answers = [Outcome(text.encode(), 0, (), b"") for text in holder_answers]
+        return case
+
+    def setUp(self):
+        patience = (e2e_case.HOLDER_PATIENCE_SECONDS, e2e_case.HOLDER_POLL_SECONDS)
+        e2e_case.HOLDER_PATIENCE_SECONDS, e2e_case.HOLDER_POLL_SECONDS = 0.3, 0.01
+        self.addCleanup(setattr, e2e_case, "HOLDER_PATIENCE_SECONDS", patience[0])
+        self.addCleanup(setattr, e2e_case, "HOLDER_POLL_SECONDS", patience[1])
+
+    def test_answers(self):
+        me = os.getpid()
+        copy = "C:\\cases\\folder\\font.ttf"
+        cases = [
+            # platform, fontctl's answers, the holders' answers, the answer, runs, loads
+            ("windows", [(b"0", ((0, 0),))], [""], b"0", 1, 0),
+            ("windows", [(b"2", ())], [""], b"2", 1, 0),
+            ("windows", [(b"2", ())], [f"{me} python.exe\n"], b"2", 1, 0),
+            ("windows", [(b"2", ()), (b"0", ((0, 0),))], ["4242 FontCache\n", "4242 FontCache\n", ""], b"0", 2, 1),
+            ("windows", [(b"2", ()), (b"2", ())], ["17 explorer.exe\n", ""], b"2", 2, 1),
+            ("wine", [(b"2", ())], ["17 explorer.exe\n"], b"2", 1, 0),
+        ]
+        for platform, answers, holder_answers, answer, runs, loads in cases:
+            with self.subTest(platform=platform, answers=answers, holders=holder_answers):
+                case = self.case(platform, answers, holder_answers)
+                with contextlib.redirect_stderr(io.StringIO()) as said:
+                    outcome = case.fontctl("2", copy)
+                self.assertEqual(outcome.stdout, answer)
+                self.assertEqual(len(case.runs), runs)
+                self.assertEqual(case.session.loaded, [copy] * loads)
+                if loads:
+                    self.assertIn("held the copy", said.getvalue())
+                    self.assertIn(holder_answers[0].split()[1], said.getvalue())
+                if platform == "wine":
+                    self.assertEqual(case.asked, [], "the holders asked under Wine")
+
+    def test_a_holder_that_keeps_the_file_fails_the_case_named(self):
+        case = self.case("windows", [(b"2", ())], ["4242 FontCache\n"])
+        with self.assertRaisesRegex(AssertionError, r"still held open by FontCache \(4242\)"):
+            case.fontctl("2", Path("C:/cases/folder/font.ttf"))
+        self.assertEqual(case.session.loaded, [])
+        case = self.case("windows", [(b"2", ())], ["4242 FontCache\n", ""], loads=False)
+        with self.assertRaisesRegex(AssertionError, "could not be put back"), \
+                contextlib.redirect_stderr(io.StringIO()):
+            case.fontctl("2", Path("C:/cases/folder/font.ttf"))
 
 
 class FactsTest(unittest.TestCase):
