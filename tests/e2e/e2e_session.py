@@ -19,6 +19,7 @@ ADMIN_SHARE = "another drive that reaches the cases' folders (Wine's Z:, Windows
 LONG_PATHS = "folders and files beyond MAX_PATH made by the suite itself"
 FILE_SIZE_LIMIT = "a limit on the size of each file that the programs of a run write"
 SMALL_FILE_SYSTEM = "a small file system of the cases' own, which a copy can fill"
+POWERSHELL = "Windows PowerShell (powershell.exe)"
 
 # The names by which a run requires what the platform gives (run_e2e.py
 # --require): a required one that is missing fails the run, and each case
@@ -34,6 +35,7 @@ PRECONDITIONS = {
     "LONG_PATHS": LONG_PATHS,
     "FILE_SIZE_LIMIT": FILE_SIZE_LIMIT,
     "SMALL_FILE_SYSTEM": SMALL_FILE_SYSTEM,
+    "POWERSHELL": POWERSHELL,
 }
 
 
@@ -166,6 +168,11 @@ class E2ESession:
 
     def makensis(self):
         """The command that builds an NSIS installer."""
+        raise NotImplementedError
+
+    def powershell_exe(self):
+        """The path of Windows PowerShell; skips the case where there is
+        none."""
         raise NotImplementedError
 
     def profile(self):

@@ -197,6 +197,10 @@ class WindowsSession(E2ESession):
         environ = self._system.environ
         return environ.get("ComSpec") or windows_path(PureWindowsPath(environ["SystemRoot"], "System32", "cmd.exe"))
 
+    def powershell_exe(self):
+        return windows_path(PureWindowsPath(self._system.environ["SystemRoot"], "System32", "WindowsPowerShell",
+                                            "v1.0", "powershell.exe"))
+
     def makensis(self):
         """makensis on PATH, or where NSIS's installer puts it."""
         environ = self._system.environ

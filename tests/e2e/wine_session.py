@@ -9,7 +9,7 @@ import subprocess
 from pathlib import Path, PureWindowsPath
 
 from code_pages import CODE_PAGES, SINGLE_BYTE
-from e2e_session import ORDINARY_USER, SMALL_FILE_SYSTEM, E2ESession
+from e2e_session import ORDINARY_USER, POWERSHELL, SMALL_FILE_SYSTEM, E2ESession
 from fontctl_runner import FontctlRunner
 from japanese_locale import build_japanese_locale
 from ordinary_user import OrdinaryUser, Unavailable
@@ -26,6 +26,7 @@ DEBIAN_NSIS = "/usr/share/nsis"
 
 class WineSession(E2ESession):
     platform = "wine"
+    _lacking = {POWERSHELL: "Wine ships no Windows PowerShell"}
 
     def __init__(self, build_dir, program="fontctl.exe"):
         super().__init__(build_dir, program)
@@ -108,6 +109,9 @@ class WineSession(E2ESession):
 
     def cmd_exe(self):
         return os.path.join(self.prefix.path, "drive_c", "windows", "system32", "cmd.exe")
+
+    def powershell_exe(self):
+        self.skip_unless(POWERSHELL)
 
     @staticmethod
     def makensis():
