@@ -177,8 +177,9 @@ class RunnerTest(unittest.TestCase):
 
 
 class FakeKey:
-    def __init__(self, values):
+    def __init__(self, values, subkeys=()):
         self.values = values
+        self.subkeys = list(subkeys)
 
     def __enter__(self):
         return self
@@ -199,9 +200,32 @@ class FakeWinreg:
     def OpenKey(self, root, key, reserved=0, access=0):  # noqa: N802 - winreg's names
         if (root, key) not in self.keys:
             raise FileNotFoundError(key)
-        return FakeKey(self.keys[(root, key)])
+        return FakeKey(self.keys[(root, key)], self._subkeys(root, key))
+
+    def _subkeys(self, root, key):
+        prefix = key + "\\"
+        return sorted({path[len(prefix):].split("\\")[0] for (where, path) in self.keys
+                       if where == root and path.startswith(prefix)})
+
+    @staticmethod
+    def QueryInfoKey(handle):  # noqa: N802
+        return len(handle.subkeys), len(handle.values), 0
+
+    @staticmethod
+    def EnumKey(handle, index):  # noqa: N802
+        return handle.subkeys[index]
+
+    def DeleteKey(self, root, key):  # noqa: N802
+        # As winreg's: a key that still has subkeys is not deleted.
+        if self._subkeys(root, key):
+            raise PermissionError(key)
+        del self.keys[(root, key)]
 
     def CreateKeyEx(self, root, key, reserved, access):  # noqa: N802
+        # As the registry's: the keys on the way are made too.
+        parts = key.split("\\")
+        for depth in range(1, len(parts)):
+            self.keys.setdefault((root, "\\".join(parts[:depth])), {})
         return FakeKey(self.keys.setdefault((root, key), {}))
 
     @staticmethod
@@ -246,6 +270,15 @@ class RegistryTest(unittest.TestCase):
         for _ in range(2):  # a value that is not there any more is done
             registry.delete_value("Software\\Test", "Text")
             self.assertIsNone(registry.read_value("Software\\Test", "Text"))
+
+    def test_delete_key_takes_everything_under_it(self):
+        winreg = FakeWinreg({})
+        registry = WindowsRegistry(winreg)
+        for key in ("Software\\Test\\A\\B", "Software\\Test\\C", "Software\\Test", "Software\\Testing"):
+            registry.write_value(key, "Value", "REG_SZ", key)
+        for _ in range(2):  # a key that is not there any more is done
+            registry.delete_key("Software\\Test")
+            self.assertEqual(sorted(path for _, path in winreg.keys), ["Software", "Software\\Testing"])
 
 
 class FakeSystem:
