@@ -12,10 +12,18 @@
      held-open.txt  destinations, each the copy of a font that is in the font
                     table, whose file Windows holds open: the install answers
                     3 while that file is there, until a removal (command 2)
-                    of that path takes the font out of the table;
+                    of that path takes the font out of the table; a line
+                    "*" holds every copy there is, as Windows holds each
+                    copy that a run of this session installed;
      refused.txt    sources whose copy fails, as on a full disk; a line that
                     is a bare file name refuses every source of that name
-                    (so also a copy kept aside that is to be put back).
+                    (so also a copy kept aside that is to be put back), and
+                    a destination refuses every install into it;
+     refused-once.txt  destinations whose next install answers 3 (unless
+                    held open), which then leaves the list;
+     held-elsewhere.txt  copies that another program holds open: a removal
+                    (command 2) of one answers 2 and leaves the file, as
+                    fontctl does when the file cannot be deleted.
 
    Exit status 0 after such an answer, as fontctl's; 255 with a line on
    standard error when the stand-in itself failed. */
@@ -197,11 +205,27 @@ static BOOL RefusedInstall(const wchar_t* rest)
         }
         swprintf(destination, LongestPath, L"%ls\\%ls", arguments[3], name);
         refused = Listed(L"refused.txt", arguments[2]) || Listed(L"refused.txt", name)
-            || (Listed(L"held-open.txt", destination)
+            || Listed(L"refused.txt", destination)
+            || ((Listed(L"held-open.txt", destination) || Listed(L"held-open.txt", L"*"))
                 && GetFileAttributesW(destination) != INVALID_FILE_ATTRIBUTES);
+        if (!refused && Listed(L"refused-once.txt", destination)) {
+            Unlist(L"refused-once.txt", destination);
+            refused = TRUE;
+        }
     }
     LocalFree(arguments);
     return refused;
+}
+
+/* Whether `2 PATH` is a removal of a copy that another program holds open. */
+static BOOL HeldElsewhere(const wchar_t* rest)
+{
+    int count = 0;
+    wchar_t** const arguments = Arguments(rest, &count);
+    BOOL const held = arguments != NULL && count == 3 && wcscmp(arguments[1], L"2") == 0
+        && Listed(L"held-elsewhere.txt", arguments[2]);
+    LocalFree(arguments);
+    return held;
 }
 
 /* Runs fontctl-real.exe with REST as the rest of its command line; its exit
@@ -245,6 +269,10 @@ int main(void)
     }
     if (RefusedInstall(rest)) {
         fputs("3", stdout);
+        return 0;
+    }
+    if (HeldElsewhere(rest)) {
+        fputs("2", stdout);
         return 0;
     }
     Release(rest);
