@@ -101,6 +101,9 @@ if errorlevel 1 goto no_source
 if "%FC_ACTION%"=="install" if not exist "%FC_TARGET%\" mkdir "%FC_TARGET%"
 set "FC_SAME="
 call :compare_folders
+rem Another run started at the turn of a minute may have taken this run's
+rem check folder for a stale one: one more look, with a new folder.
+if not defined FC_SAME if not defined FC_CHECKED call :compare_folders
 if defined FC_SAME goto same_folder_named_otherwise
 if not defined FC_CHECKED goto target_not_checked
 rem cmd seeds RANDOM from the clock's seconds: a file name made from it is
@@ -159,7 +162,7 @@ for %%G in (*) do (
                 rem there now the source's very bytes?
                 if defined FC_COMPARE "%FC_FC%" /b "%FC_SOURCE%\%%G" "%FC_TARGET%\%%G" >nul 2>&1
                 if defined FC_COMPARE call :compared
-                call :judge_install
+                if defined FC_COMPARE call :judge_install
                 rem A copy in use that is another version: tried first in
                 rem this run's folder, then kept aside whole, out of the
                 rem font table (0; 2 says another program holds the file),
@@ -234,9 +237,9 @@ if exist "%FC_OUT%" del /f /q "%FC_OUT%" >nul 2>&1
 if exist "%FC_OUT%" set "FC_STUCK=1"
 goto :eof
 
-rem Reads the code of an install into FC_CODE, and sets FC_COMPARE when the
-rem copy there now (FC_COPY_THERE) is to be compared with the source: after
-rem 3 (Windows
+rem Reads the code of an install into FC_CODE (as :read_out does, in place:
+rem this runs for every font), and sets FC_COMPARE when the copy there now
+rem (FC_COPY_THERE) is to be compared with the source: after 3 (Windows
 rem holds the file of a loaded font open: maybe this very font, loaded by
 rem an earlier run or by another run at the same time), and after 4 where
 rem no copy was there (fontctl then leaves its copy, and only this run's
@@ -244,14 +247,17 @@ rem copy is deleted). IF DEFINED is evaluated as the loop runs, where a
 rem percent expansion keeps the value from before it.
 :answered
 set "FC_EARLIER=%FC_COPY_ATTRIBUTES%"
-call :read_out
-set "FC_CODE=%FC_ANSWER%"
+set "FC_CODE="
+if not defined FC_STUCK for /f "usebackq delims=" %%J in ("%FC_OUT%") do set "FC_CODE=%%J"
+set "FC_STUCK="
+if exist "%FC_OUT%" del /f /q "%FC_OUT%" >nul 2>&1
+if exist "%FC_OUT%" set "FC_STUCK=1"
 set "FC_COMPARE="
 set "FC_SAME_BYTES="
-if not defined FC_COPY_THERE goto :eof
-if "%FC_CODE%"=="3" set "FC_COMPARE=1"
-if "%FC_CODE%"=="4" if not defined FC_EARLIER set "FC_COMPARE=1"
-goto :eof
+if defined FC_COPY_THERE if "%FC_CODE%"=="3" set "FC_COMPARE=1"
+if defined FC_COPY_THERE if "%FC_CODE%"=="4" if not defined FC_EARLIER set "FC_COMPARE=1"
+rem Runs on into the next: what is left to do after an answer that needs
+rem no comparing.
 
 rem What the install's answer leaves to do: FC_DONE when a 3 found the
 rem source's own bytes in use (installed), FC_DROP for this run's copy of a
@@ -514,7 +520,7 @@ rem fontctl-check- and numbers, and stamped in an earlier minute than the
 rem one just made (by the clock of the target's own file system). Another
 rem run's check folder lives for milliseconds; should it still go at the turn
 rem of a minute, that run finds it gone after its look in the source and
-rem stops, never taking one folder for two.
+rem looks once more with a new one, never taking one folder for two.
 :remove_stale_checks
 for %%I in ("%FC_MADE%") do set "FC_NOW=%%~tI"
 for /d %%I in (fontctl-check-*) do (

@@ -952,6 +952,40 @@ class BatchScriptTest(CallerCase):
         runs = self.runs(tools)
         self.assertEqual([line.split(" ", 1)[0] for line in runs], ["2"], runs)
 
+    def test_no_font_reads_another_fonts_answer(self):
+        # A program that holds the file that fontctl wrote its code into (a
+        # scanner) keeps the script from deleting it, and from writing it
+        # again: a fontctl run could not start, and the script would read the
+        # code that the font before wrote. The stand-in leaves the file of
+        # one install held open for some seconds. Every font said installed
+        # ran its own install; a font that finds the file still held runs no
+        # fontctl and is reported.
+        tools = self.deploy_stand_in(self.sandbox / "tools")
+        source = self.make_folder(self.sandbox / "fonts")
+        fonts = [self.truetype(source / f"Example {number}.ttf") for number in range(4)]
+        target = self.make_folder(self.sandbox / "target")
+        self.steer(tools, "hold-answer.txt", *(font.name for font in fonts))
+        temp_before = self.runs_in_temp()
+        outcome = self.script(tools, "install-fonts.cmd", source, target)
+        # The run's folder in TEMP may stay, with the file held, for the
+        # holder's seconds.
+        for left in self.runs_in_temp() - temp_before:
+            self.addCleanup(shutil.rmtree, self.temp_folder / left, True)
+        self.addCleanup(time.sleep, 9)
+        runs = self.runs(tools)
+        self.assertEqual(outcome.status, 1, f"exit status; {outcome}")
+        lines = outcome.stdout.decode("cp1252").splitlines()
+        held = "- fontctl's answer file in TEMP is held by another program"
+        self.assertEqual(len(lines), len(fonts), f"standard output; {outcome}")
+        for line in lines:
+            answer, name = line.split(": ", 1)
+            with self.subTest(name):
+                self.assertIn(answer, ("0 installed", held), line)
+                self.assertEqual(self.commands_for(runs, name), ["1"] if answer == "0 installed" else [], runs)
+        self.assertIn(held, [line.split(": ", 1)[0] for line in lines])
+        self.assertEqual(sorted(path.name for path in target.iterdir()),
+                         sorted(line.split(": ", 1)[1] for line in lines if line.startswith("0 installed")))
+
     def test_check_folders_left_behind_are_removed(self):
         # A run stopped between making its check folder in the target and
         # removing it leaves the folder behind. The next run removes such a
