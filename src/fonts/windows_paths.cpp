@@ -91,6 +91,11 @@ std::string_view NameAsLookedUp(std::string_view path)
     return {fileName.data(), last == std::string_view::npos ? 0 : last + 1};
 }
 
+bool IsPlainName(std::string_view fileName)
+{
+    return !fileName.empty() && fileName.back() != '.' && fileName.back() != ' ';
+}
+
 ByteBuffer TemporaryPath(std::string_view destinationPath, std::uint32_t serial)
 {
     constexpr std::string_view name = "~FC00000.TMP";

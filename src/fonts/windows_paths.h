@@ -39,6 +39,13 @@ inline bool IsVerbatim(std::string_view path)
 // unless the path is verbatim (IsVerbatim).
 std::string_view NameAsLookedUp(std::string_view path);
 
+// Whether a file name, put after a folder's path, names one entry of that
+// folder for every path that spells it: not empty, not "." or "..", and not
+// ending in a dot or a space, which Windows drops from a name unless the
+// path is verbatim (so such a file, made through \\?\, is reached by no
+// other path).
+bool IsPlainName(std::string_view fileName);
+
 // The path of a temporary file beside `destinationPath`, NUL-terminated: in
 // its folder, named "~FC", the low 20 bits of `serial` as five upper-case
 // hexadecimal digits, then ".TMP" ("~FC0A1B2.TMP"). A valid 8.3 name in upper

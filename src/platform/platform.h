@@ -13,6 +13,7 @@
 #include "platform/byte_buffer.h"
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 namespace fontctl::platform {
@@ -80,27 +81,61 @@ ByteBuffer FullPathOf(char const* path);
 // The identifier of this process, which no other running process has.
 std::uint32_t CurrentProcessId();
 
-// What copying to a file that must not exist yet came to.
-enum class NewCopy {
-    Made,       // the file was created and the whole copy written to it
-    NameTaken,  // a file or folder of that name is there: nothing was touched
-    Failed,     // no copy: part of one may have been written to a new file
+// Closes a file that this run opened. A new file that is still marked for
+// deletion (CreateNewFile) is deleted by Windows as it closes.
+struct CloseFile {
+    void operator()(void* file) const;
 };
 
-// Copies the file to `newPath`, creating it: never writes over anything.
-NewCopy CopyToNewFile(char const* sourcePath, char const* newPath);
+// A file that this run holds open; empty when it could not be opened.
+using File = std::unique_ptr<void, CloseFile>;
 
-// Renames `fromPath` to `toPath` in one step, replacing what is at `toPath`:
-// a file there (or a link, not what it points to) is replaced, never written
-// to. It replaces nothing that copying over it would have refused to write: a
-// folder, a read-only file, a file held open by another process (the file of
-// a loaded font), or a hidden or system file when the file moved in lacks
-// that attribute. True when renamed; nothing changed otherwise.
-bool MoveReplacing(char const* fromPath, char const* toPath);
+// Opens the file at the path for reading, sharing it with readers only: a
+// file that another process is writing is not read half-written. Empty for a
+// folder, a file the user may not read, or one that another process holds
+// without sharing it.
+File OpenSourceFile(char const* path);
 
-// Deletes a file this run made, also when it is read-only (the copy of a
-// read-only source); leaves a folder alone. Whether it could is not reported.
-void DiscardFile(char const* path);
+// What creating a new file came to.
+enum class Creation {
+    Made,       // created, and marked for deletion
+    NameTaken,  // a file or folder of that name is there: nothing was touched
+    Failed,     // nothing was created (the folder takes no new file, say)
+};
+
+struct NewFile {
+    Creation creation;
+    File file;  // held only when Made
+};
+
+// Creates a file that must not exist yet, for writing, and marks it for
+// deletion at once: until MoveCopyOver places it, closing it deletes it,
+// and so does the end of a run that is killed, since Windows closes a dead
+// process's files. Never opens, and so never deletes, a file that was there.
+NewFile CreateNewFile(char const* path);
+
+// Writes the whole of the source into the new file and flushes it to the
+// disk, so that a rename of the new file never lands before its data does.
+// True when every byte was read, written and flushed.
+bool WriteCopy(File const& source, File const& copy);
+
+// Whether the font table takes at least one font from the new file at the
+// path, asked for this process alone and unlisted, and let go at once. The
+// font table opens the file itself, so for that moment the file is held for
+// reading only and not marked for deletion; afterwards `copy` holds it again,
+// marked, or is empty when it could not be held again, and then the file
+// stays where it is.
+bool TryFont(File& copy, char const* path);
+
+// Gives the new file the source's attributes and time of last change, and
+// renames it to `toPath` in one step, replacing what is there: a file there
+// (or a link, not what it points to) is replaced, never written to. It
+// replaces nothing that copying over it would have refused to write: a
+// folder, a read-only file, a file that another process holds open (the file
+// of a loaded font), or a hidden or system file when the source lacks that
+// attribute. True when renamed, and the file is then no longer marked for
+// deletion; otherwise nothing changed, and it still is.
+bool MoveCopyOver(File const& source, File const& copy, char const* toPath);
 
 // Adds the fonts of the file to the system font table. True when it added at
 // least one.

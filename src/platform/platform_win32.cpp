@@ -119,19 +119,36 @@ std::uint32_t CurrentProcessId()
     return ::GetCurrentProcessId();
 }
 
-NewCopy CopyToNewFile(char const* sourcePath, char const* newPath)
+void CloseFile::operator()(void* file) const
 {
-    return win32::CopyToNewFileWith(&::CopyFileA, sourcePath, newPath);
+    ::CloseHandle(file);
 }
 
-bool MoveReplacing(char const* fromPath, char const* toPath)
+File OpenSourceFile(char const* path)
 {
-    return win32::MoveReplacingWith(&::GetFileAttributesA, &::MoveFileExA, fromPath, toPath);
+    return win32::OpenSourceFileWith(&::CreateFileA, path);
 }
 
-void DiscardFile(char const* path)
+NewFile CreateNewFile(char const* path)
 {
-    win32::DiscardFileWith(&::SetFileAttributesA, &::DeleteFileA, path);
+    return win32::CreateNewFileWith(&::CreateFileA, &::GetFileAttributesA, path);
+}
+
+bool WriteCopy(File const& source, File const& copy)
+{
+    return win32::WriteCopy(source, copy);
+}
+
+bool TryFont(File& copy, char const* path)
+{
+    return win32::TryFontWith(&::AddFontResourceExA, &::RemoveFontResourceExA, copy, path);
+}
+
+// The rename takes a UTF-16 name: the characters that the narrow functions
+// read from the same bytes.
+bool MoveCopyOver(File const& source, File const& copy, char const* toPath)
+{
+    return win32::MoveCopyOverWith(&::GetFileAttributesA, source, copy, toPath, Utf16FromAnsi(toPath).get());
 }
 
 bool AddFont(char const* path)

@@ -69,20 +69,35 @@ std::uint32_t CurrentProcessId()
     return ::GetCurrentProcessId();
 }
 
-NewCopy CopyToNewFile(char const* sourcePath, char const* newPath)
+void CloseFile::operator()(void* file) const
 {
-    return win32::CopyToNewFileWith(&::CopyFileW, Wide(sourcePath).get(), Wide(newPath).get());
+    ::CloseHandle(file);
 }
 
-bool MoveReplacing(char const* fromPath, char const* toPath)
+File OpenSourceFile(char const* path)
 {
-    return win32::MoveReplacingWith(
-        &::GetFileAttributesW, &::MoveFileExW, Wide(fromPath).get(), Wide(toPath).get());
+    return win32::OpenSourceFileWith(&::CreateFileW, Wide(path).get());
 }
 
-void DiscardFile(char const* path)
+NewFile CreateNewFile(char const* path)
 {
-    win32::DiscardFileWith(&::SetFileAttributesW, &::DeleteFileW, Wide(path).get());
+    return win32::CreateNewFileWith(&::CreateFileW, &::GetFileAttributesW, Wide(path).get());
+}
+
+bool WriteCopy(File const& source, File const& copy)
+{
+    return win32::WriteCopy(source, copy);
+}
+
+bool TryFont(File& copy, char const* path)
+{
+    return win32::TryFontWith(&::AddFontResourceExW, &::RemoveFontResourceExW, copy, Wide(path).get());
+}
+
+bool MoveCopyOver(File const& source, File const& copy, char const* toPath)
+{
+    UnitBuffer<wchar_t> const wideToPath = Wide(toPath);
+    return win32::MoveCopyOverWith(&::GetFileAttributesW, source, copy, wideToPath.get(), wideToPath.get());
 }
 
 bool AddFont(char const* path)

@@ -50,18 +50,22 @@ UTF8_CODE_PAGE = [
 # The functions that take a path (or, PostMessage, none, but come in both
 # forms all the same), by library, without their A or W.
 TWO_FORMS = {
-    "kernel32.dll": ["CopyFile", "DeleteFile", "FindFirstFile", "GetFileAttributes", "MoveFileEx",
-                     "SetFileAttributes"],
+    "kernel32.dll": ["CreateFile", "DeleteFile", "FindFirstFile", "GetFileAttributes"],
     "shlwapi.dll": ["PathFileExists"],
-    "gdi32.dll": ["AddFontResource", "RemoveFontResource"],
+    "gdi32.dll": ["AddFontResource", "AddFontResourceEx", "RemoveFontResource", "RemoveFontResourceEx"],
     "user32.dll": ["PostMessage"],
 }
 
 # What each program imports (library, function) and what it must not.
 COMMON = {("kernel32.dll", name) for name in ("GetCommandLineW", "FindClose", "GetLastError", "CompareStringOrdinal",
                                                "GetFullPathNameW", "GetCurrentProcessId", "SetErrorMode",
-                                               "GetModuleHandleW", "GetProcAddress")}
-NEVER = {("kernel32.dll", name) for name in ("GetCommandLineA", "GetFullPathNameA")}
+                                               "GetModuleHandleW", "GetProcAddress", "ReadFile", "WriteFile",
+                                               "FlushFileBuffers", "SetFileInformationByHandle",
+                                               "GetFileInformationByHandleEx", "ReOpenFile", "CloseHandle")}
+# CopyFile and MoveFile work by name: the copy is made and renamed through a
+# handle that this run holds.
+NEVER = {("kernel32.dll", name) for name in ("GetCommandLineA", "GetFullPathNameA", "CopyFileA", "CopyFileW",
+                                              "MoveFileExA", "MoveFileExW")}
 # Looked up by name: the image holds it as a string of its own.
 LOOKED_UP = b"\0SetDefaultDllDirectories\0"
 NARROW_ONLY = {("kernel32.dll", name) for name in ("WideCharToMultiByte", "MultiByteToWideChar", "IsDBCSLeadByte")}

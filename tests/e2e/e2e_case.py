@@ -13,6 +13,30 @@ from code_pages import SINGLE_BYTE
 from e2e_session import ORDINARY_USER, SHORT_NAMES
 
 
+# The attributes that a snapshot compares: read-only, hidden and system. The
+# archive bit changes with every write, and the rest say how a file is kept.
+SNAPSHOT_ATTRIBUTES = 0x1 | 0x2 | 0x4
+# Where Wine keeps a file's DOS attributes beyond read-only (which is its Unix
+# mode): an extended attribute holding them in hexadecimal, "0x6".
+WINE_ATTRIBUTES = "user.DOSATTRIB"
+
+
+def file_attributes(path, info):
+    """The entry's read-only, hidden and system attributes as Windows
+    programs see them: Windows' own, or Wine's record of them (none where the
+    file system keeps no extended attributes, or the entry is a link)."""
+    if hasattr(info, "st_file_attributes"):
+        return info.st_file_attributes & SNAPSHOT_ATTRIBUTES
+    try:
+        value = os.getxattr(path, WINE_ATTRIBUTES, follow_symlinks=False)
+    except OSError:
+        return 0
+    try:
+        return int(value.split(b"\0")[0], 16) & SNAPSHOT_ATTRIBUTES
+    except ValueError:
+        return value
+
+
 class E2ECase(unittest.TestCase):
     session = None  # the running E2ESession, set by run_e2e.py
 
@@ -44,6 +68,10 @@ class E2ECase(unittest.TestCase):
     @classmethod
     def truetype(cls, path):
         return cls._written(path, font_files.write_truetype)
+
+    @classmethod
+    def opentype(cls, path):
+        return cls._written(path, font_files.write_opentype)
 
     @classmethod
     def collection(cls, path):
@@ -98,7 +126,7 @@ class E2ECase(unittest.TestCase):
         short = self.short_path(path)
         if short is None or PureWindowsPath(short).name == PureWindowsPath(self.win(path)).name:
             reason = self.session.lacks(SHORT_NAMES) or "8.3 name creation is off on its volume"
-            raise unittest.SkipTest(f"needs {SHORT_NAMES}: {path.name} got none; {reason}")
+            self.session.skip(SHORT_NAMES, f"{path.name} got none; {reason}")
         return short
 
     def drive_c(self):
@@ -185,7 +213,8 @@ class E2ECase(unittest.TestCase):
 
     @staticmethod
     def snapshot(root):
-        """Every entry under root, with its kind, mode and content digest."""
+        """Every entry under root, with its kind, mode, read-only, hidden and
+        system attributes, and content digest."""
         entries = {}
         for folder, dirs, files in os.walk(root):
             for name in dirs + files:
@@ -195,7 +224,7 @@ class E2ECase(unittest.TestCase):
                 if os.path.isfile(path):
                     with open(path, "rb") as file:
                         digest = hashlib.sha256(file.read()).hexdigest()
-                entries[os.path.relpath(path, root)] = (info.st_mode, digest)
+                entries[os.path.relpath(path, root)] = (info.st_mode, file_attributes(path, info), digest)
         return entries
 
     def assertUnchanged(self, before, root, except_for=()):

@@ -18,6 +18,28 @@ SHORT_NAMES = "8.3 short names for the files the cases make"
 ADMIN_SHARE = "another drive that reaches the cases' folders (Wine's Z:, Windows' \\\\localhost\\C$)"
 LONG_PATHS = "folders and files beyond MAX_PATH made by the suite itself"
 FILE_SIZE_LIMIT = "a limit on the size of each file that the programs of a run write"
+SMALL_FILE_SYSTEM = "a small file system of the cases' own, which a copy can fill"
+
+# The names by which a run requires what the platform gives (run_e2e.py
+# --require): a required one that is missing fails the run, and each case
+# that needs it, with the reason, rather than skipping them.
+PRECONDITIONS = {
+    "NEW_SESSION": NEW_SESSION,
+    "CODE_PAGE_PER_RUN": CODE_PAGE_PER_RUN,
+    "FULL_DEVICE": FULL_DEVICE,
+    "OTHER_WINDOWS_VERSION": OTHER_WINDOWS_VERSION,
+    "ORDINARY_USER": ORDINARY_USER,
+    "SHORT_NAMES": SHORT_NAMES,
+    "ADMIN_SHARE": ADMIN_SHARE,
+    "LONG_PATHS": LONG_PATHS,
+    "FILE_SIZE_LIMIT": FILE_SIZE_LIMIT,
+    "SMALL_FILE_SYSTEM": SMALL_FILE_SYSTEM,
+}
+
+
+class RequiredButMissing(AssertionError):
+    """What the run requires is missing: a failure of the case that needs it,
+    never a skip."""
 
 
 class E2ESession:
@@ -33,6 +55,7 @@ class E2ESession:
         self.cases_dir = None
         self.runner = None
         self.registry = None  # read_value, write_value, delete_value under HKEY_CURRENT_USER
+        self.required = frozenset()  # what the run requires (constants above)
 
     def __enter__(self):
         try:
@@ -71,14 +94,29 @@ class E2ESession:
         platform cannot give what it needs."""
         reason = self.lacks(need)
         if reason is not None:
-            raise unittest.SkipTest(f"needs {need}: {reason}")
+            self.skip(need, reason)
+
+    def skip(self, need, reason, detail=""):
+        """Skips the case, or the sub-case, for NEED with the reason; fails it
+        instead when the run requires NEED. DETAIL says what the case asked
+        for, before the reason."""
+        what = f"{need}{detail}: {reason}"
+        if need in self.required:
+            raise RequiredButMissing(f"the run requires {what}")
+        raise unittest.SkipTest(f"needs {what}")
+
+    def missing_requirements(self):
+        """{need: why it is missing} of what the run requires and the platform
+        knows already that it lacks; what is found only on first use fails
+        the case that uses it."""
+        return {need: self.lacks(need) for need in sorted(self.required) if self.lacks(need) is not None}
 
     def code_page(self, locale):
         """The codec of the ANSI code page that a run in the locale has; skips
         the case when the platform cannot run in it."""
         codec = self._code_pages().get(locale)
         if codec is None:
-            raise unittest.SkipTest(f"needs {CODE_PAGE_PER_RUN} ({locale}): {self.lacks(CODE_PAGE_PER_RUN)}")
+            self.skip(CODE_PAGE_PER_RUN, self.lacks(CODE_PAGE_PER_RUN), f" ({locale})")
         return codec
 
     # What each platform says: -------------------------------------------
@@ -113,11 +151,6 @@ class E2ESession:
 
     def cmd_exe(self):
         """The path of the platform's cmd.exe."""
-        raise NotImplementedError
-
-    def copy_keeps_hidden(self):
-        """Whether CopyFile gives the new file a hidden source's hidden
-        attribute, as Windows documents that it copies the attributes."""
         raise NotImplementedError
 
     def makensis(self):

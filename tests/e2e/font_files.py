@@ -10,6 +10,7 @@ import itertools
 import os
 
 from fontTools.fontBuilder import FontBuilder
+from fontTools.pens.t2CharStringPen import T2CharStringPen
 from fontTools.pens.ttGlyphPen import TTGlyphPen
 from fontTools.ttLib import TTCollection, newTable
 
@@ -21,16 +22,27 @@ def unique_family(kind):
     return f"Fontctl E2E {kind} {os.getpid()} {next(_serial)}"
 
 
-def _build_face(family, style):
-    builder = FontBuilder(1000, isTTF=True)
-    builder.setupGlyphOrder([".notdef", "A"])
-    builder.setupCharacterMap({ord("A"): "A"})
-    pen = TTGlyphPen(None)
+def _draw_triangle(pen):
     pen.moveTo((0, 0))
     pen.lineTo((500, 0))
     pen.lineTo((250, 700))
     pen.closePath()
-    builder.setupGlyf({".notdef": TTGlyphPen(None).glyph(), "A": pen.glyph()})
+
+
+def _build_face(family, style, postscript_outlines=False):
+    builder = FontBuilder(1000, isTTF=not postscript_outlines)
+    builder.setupGlyphOrder([".notdef", "A"])
+    builder.setupCharacterMap({ord("A"): "A"})
+    ps_name = f"{family}-{style}".replace(" ", "")
+    if postscript_outlines:
+        pen = T2CharStringPen(500, None)
+        _draw_triangle(pen)
+        builder.setupCFF(ps_name, {"FullName": f"{family} {style}"},
+                         {".notdef": T2CharStringPen(500, None).getCharString(), "A": pen.getCharString()}, {})
+    else:
+        pen = TTGlyphPen(None)
+        _draw_triangle(pen)
+        builder.setupGlyf({".notdef": TTGlyphPen(None).glyph(), "A": pen.glyph()})
     builder.setupHorizontalMetrics({".notdef": (500, 0), "A": (500, 0)})
     builder.setupHorizontalHeader(ascent=800, descent=-200)
     # The names that Windows' font table and font pickers read besides the
@@ -38,7 +50,7 @@ def _build_face(family, style):
     full_name = f"{family} {style}"
     builder.setupNameTable({"familyName": family, "styleName": style, "uniqueFontIdentifier": full_name,
                             "fullName": full_name, "version": "Version 1.000",
-                            "psName": f"{family}-{style}".replace(" ", "")})
+                            "psName": ps_name})
     # Windows' metrics and character sets come from the OS/2 table: the
     # ascent and descent of the hhea table, Basic Latin (Unicode range bit
     # 0), code page 1252 (code page range bit 0), a regular face. A font with
@@ -60,6 +72,14 @@ def write_truetype(path, kind="TrueType", padding=0):
         table.data = bytes(range(256)) * (padding // 256) + bytes(padding % 256)
         font["zPAD"] = table
     font.save(path)
+    return family
+
+
+def write_opentype(path):
+    """An OpenType font with PostScript outlines (CFF) with one face of a new
+    family; returns the family."""
+    family = unique_family("OpenType")
+    _build_face(family, "Regular", postscript_outlines=True).save(path)
     return family
 
 

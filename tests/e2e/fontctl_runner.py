@@ -21,6 +21,7 @@ class Outcome:
     status: int
     broadcasts: tuple  # (wParam, lParam) of each WM_FONTCHANGE
     stderr: bytes  # Wine's own notices land here; only kept for failure messages
+    process_id: int = None  # the program's, where the launcher started it
 
 
 class LauncherError(RuntimeError):
@@ -29,18 +30,20 @@ class LauncherError(RuntimeError):
 
 
 def read_report(text, stderr=b""):
-    """The exit status and the broadcasts in the launcher's report."""
+    """The exit status, the broadcasts and the process identifier (None when
+    the report names none) in the launcher's report."""
     lines = text.split(b"\n")
     status = re.fullmatch(rb"status (\d+)", lines[0])
     if status is None or lines[-1] != b"":
         raise LauncherError(f"no report from the launcher: {text!r}; it said: {stderr.decode(errors='replace')}")
+    process = re.fullmatch(rb"process (\d+)", lines[1]) if len(lines) > 2 else None
     broadcasts = []
-    for line in lines[1:-1]:
+    for line in lines[2 if process else 1:-1]:
         broadcast = re.fullmatch(rb"fontchange (\d+) (-?\d+)", line)
         if broadcast is None:
             raise LauncherError(f"unexpected line in the launcher's report: {line!r}")
         broadcasts.append((int(broadcast[1]), int(broadcast[2])))
-    return int(status[1]), tuple(broadcasts)
+    return int(status[1]), tuple(broadcasts), int(process[1]) if process else None
 
 
 class FontctlRunner:
@@ -126,8 +129,8 @@ class FontctlRunner:
         finally:
             _remove(stdout_path)
             _remove(report_path)
-        status, broadcasts = read_report(report, finished.stderr)
-        return Outcome(written, status, broadcasts, finished.stderr)
+        status, broadcasts, process_id = read_report(report, finished.stderr)
+        return Outcome(written, status, broadcasts, finished.stderr, process_id)
 
     def _scratch_file(self, kind):
         return os.path.join(self._scratch, f"{kind}-{next(self._serial)}")

@@ -4,7 +4,7 @@ Wine prefix and X server that are taken down again whatever happens, or on
 Windows itself, natively.
 
 Usage: run_e2e.py BUILD_DIR [-k PATTERN]... [--program NAME] [--cases GLOB]
-                  [--platform wine|windows]
+                  [--platform wine|windows] [--require NAME,...]
 
 BUILD_DIR is the Windows build folder: fontctl.exe, fontctl-utf8.exe, and the
 helper programs in tests/e2e/helpers/ below it. --program runs every case
@@ -13,6 +13,12 @@ files of cases to run: by default test_*.py, the cases of fontctl.exe itself;
 callers_*.py holds those of the example callers in examples/. --platform
 picks where the programs run: by default Windows on Windows, Wine elsewhere.
 A case that needs what the platform lacks is skipped, with the reason.
+--require names what this run requires of the platform (SHORT_NAMES,
+LONG_PATHS, ...: the names of PRECONDITIONS in e2e_session.py; by default
+those in the variable FONTCTL_E2E_REQUIRE): one that is missing fails the
+run, and every case that needs it, with the reason, instead of skipping them.
+A CI job requires what its machine provides, so that a set-up step that
+went wrong cannot turn the cases that prove it into skips.
 Whatever the run picks, one case runs first (first_case.py): a generated font
 installed and found from another process; when it fails, every other case is
 skipped with that reason, and the run fails.
@@ -32,11 +38,14 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [HERE, os.path.join(HERE, "..", "..", "scripts")]
 
 from e2e_case import E2ECase  # noqa: E402
+from e2e_session import PRECONDITIONS  # noqa: E402
 from first_case import AfterTheFirstCase, first_case  # noqa: E402
 
 # Well under the ctest time-out, so that teardown still runs on a hang.
 RUN_DEADLINE_SECONDS = 1500
 PLATFORMS = ("wine", "windows")
+# The default of --require.
+REQUIRE_VARIABLE = "FONTCTL_E2E_REQUIRE"
 
 
 def default_platform(os_name=os.name):
@@ -61,7 +70,17 @@ def _interrupt(signal_number, _frame):
     raise KeyboardInterrupt(f"stopped by signal {signal_number}")
 
 
-def parse_arguments(argv):
+def preconditions(text):
+    """The needs named in TEXT (NAME,NAME,...; empty: none)."""
+    names = [name.strip() for name in text.split(",") if name.strip()]
+    unknown = [name for name in names if name not in PRECONDITIONS]
+    if unknown:
+        raise argparse.ArgumentTypeError(f"no such precondition: {', '.join(unknown)} "
+                                         f"(there are {', '.join(PRECONDITIONS)})")
+    return frozenset(PRECONDITIONS[name] for name in names)
+
+
+def parse_arguments(argv, environ=os.environ):
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("build_dir")
     parser.add_argument("-k", dest="patterns", action="append", help="only tests whose name holds this text")
@@ -69,6 +88,8 @@ def parse_arguments(argv):
     parser.add_argument("--cases", default="test_*.py", help="the files of cases to run (default test_*.py)")
     parser.add_argument("--platform", choices=PLATFORMS, default=default_platform(),
                         help="where the programs run (default: %(default)s, by this system)")
+    parser.add_argument("--require", type=preconditions, default=environ.get(REQUIRE_VARIABLE, ""),
+                        help=f"what the run requires of the platform, NAME,... (default: ${REQUIRE_VARIABLE})")
     args = parser.parse_args(argv)
     if args.platform == "windows" and os.name != "nt":
         parser.error("--platform windows runs the programs natively: it needs Windows")
@@ -95,9 +116,21 @@ def main(argv=None):
     suite = AfterTheFirstCase(first_case(), loader.discover(HERE, pattern=args.cases))
     print(f"platform: {args.platform}", flush=True)
     with new_session(args.platform, args.build_dir, args.program) as session:
-        E2ECase.session = session
-        result = unittest.TextTestRunner(verbosity=2, stream=sys.stdout).run(suite)
-    return 0 if result.wasSuccessful() else 1
+        return run_suite(session, suite, args.require)
+
+
+def run_suite(session, suite, required, stream=sys.stdout):
+    """Runs the suite in the started session: 0 when it passed and nothing
+    that the run requires is missing, 1 otherwise."""
+    session.required = required
+    missing = session.missing_requirements()
+    for need, reason in missing.items():
+        print(f"required, and missing: {need}: {reason}", file=stream, flush=True)
+    E2ECase.session = session
+    result = unittest.TextTestRunner(verbosity=2, stream=stream).run(suite)
+    if missing:
+        print(f"the run fails: {len(missing)} of what it requires is missing (see the top)", file=stream)
+    return 0 if result.wasSuccessful() and not missing else 1
 
 
 if __name__ == "__main__":

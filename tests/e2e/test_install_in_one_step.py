@@ -1,21 +1,25 @@
 """What an install leaves in the target folder, whatever happens to it. The
-copy is written to a new temporary file beside the destination (~FCxxxxx.TMP)
-and renamed over the destination in one step, so: a copy that fails (a full
-disk at its first or its last byte) leaves the folder exactly as it was; a
-link at the destination is replaced by the copy and what it pointed to stays
-untouched; installs of one name at once each leave a whole file, and none
-answers 4 for a half-written one; a run killed in the middle of the copy
-leaves only its temporary file."""
+copy is written to a new temporary file beside the destination (~FCxxxxx.TMP),
+marked for deletion while it is written, and renamed over the destination in
+one step, so: a copy that fails (a full disk at its first or its last byte)
+leaves the folder exactly as it was; a link at the destination is replaced by
+the copy and what it pointed to stays untouched; installs of one name at once
+each leave a whole file, and none answers 4 for a half-written one; a run
+killed at any moment of the copy leaves the folder as it was."""
 import concurrent.futures
 import os
+import random
 import re
+import shutil
 import stat
 import subprocess
+import time
 
 import font_files
 import wine_start
 from code_pages import SINGLE_BYTE
 from e2e_case import E2ECase
+from e2e_session import FILE_SIZE_LIMIT, SMALL_FILE_SYSTEM
 from fontctl_runner import FontctlRunner
 from fontTools.ttLib import TTFont, newTable
 
@@ -39,6 +43,17 @@ def padded_font(path, size):
     with open(path, "ab") as file:
         file.write(bytes(size - os.path.getsize(path)))
     return path
+
+
+def _temporary_file_sizes(folder):
+    """The size of each temporary file in the folder, but those that go
+    while they are looked at."""
+    for entry in os.scandir(folder):
+        if TEMPORARY_NAME.fullmatch(entry.name):
+            try:
+                yield entry.stat().st_size
+            except FileNotFoundError:
+                pass
 
 
 class _FileSizeLimit:
@@ -66,22 +81,15 @@ class InstallInOneStepTest(E2ECase):
         where the run may not mount one (a container without the right, as
         the Debian job of the CI workflow, or Windows)."""
         if self.session.platform != "wine":
-            self.skipTest("needs a small file system of its own: the suite mounts none on Windows")
+            self.needs(SMALL_FILE_SYSTEM)
         folder = self.new_dir("small")
         mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={size}", "tmpfs", os.fspath(folder)],
                                  capture_output=True, check=False)
         if mounted.returncode != 0:
             said = " ".join((mounted.stdout + mounted.stderr).decode(errors="replace").split())
-            self.skipTest(f"needs a small file system of its own: mount failed here ({said})")
+            self.session.skip(SMALL_FILE_SYSTEM, f"mount failed here ({said})")
         self.addCleanup(subprocess.run, ["umount", os.fspath(folder)], check=True)
         return folder
-
-    def assertOnlyTemporaryFileAdded(self, before, folder):
-        """The folder holds what it held, and one temporary file more."""
-        added = sorted(set(os.listdir(folder)) - set(before))
-        self.assertEqual(len(added), 1, f"entries added to {folder}: {added}")
-        self.assertTrue(TEMPORARY_NAME.fullmatch(added[0]), f"{added[0]} is no temporary file of fontctl's")
-        self.assertUnchanged(before, folder, except_for=[folder / added[0]])
 
     def test_full_file_system(self):
         # The folder holds an older copy: a failed install leaves it as it
@@ -118,29 +126,85 @@ class InstallInOneStepTest(E2ECase):
                     self.assertUnchanged(before, folder)
 
     def test_killed_during_the_copy(self):
-        # A run killed while it writes the copy (here by the file size limit
-        # of its process, which it reaches a quarter into the copy) leaves
-        # the older copy as it was and its own temporary file, nothing else.
+        # A run killed while it writes the copy, by the file size limit of its
+        # process at a point of the copy that a seeded draw picks (the first
+        # page, the last, and pages in between; the launcher's report needs
+        # a page), leaves the older copy as it was and nothing else: Windows
+        # closes a dead process's files, and the temporary file goes with its
+        # handle. A second run installs.
         if self.session.platform != "wine":
-            self.skipTest("needs a limit on the size of files a program writes: only the Wine platform sets one")
+            self.needs(FILE_SIZE_LIMIT)
         case = self.new_dir()
-        font = padded_font(case / "source" / "font.ttf", 256 * PAGE)
-        folder = self.make_folder(case / "folder")
-        older = self.truetype(folder / "font.ttf")
-        before = self.snapshot(folder)
-        limit = _FileSizeLimit(self.session.prefix, 64 * PAGE)
-        limited = FontctlRunner(limit, self.session.helper("e2e_launcher.exe"), self.new_dir("scratch"))
+        pages = 256
+        font = padded_font(case / "source" / "font.ttf", pages * PAGE)
+        draw = random.Random(34)
+        limits = [1, pages - 1, *sorted(draw.sample(range(2, pages - 1), 4))]
+        for limit_pages in limits:
+            with self.subTest(limit_pages=limit_pages):
+                folder = self.make_folder(case / f"folder {limit_pages}")
+                older = self.truetype(folder / "font.ttf")
+                before = self.snapshot(folder)
+                limit = _FileSizeLimit(self.session.prefix, limit_pages * PAGE)
+                limited = FontctlRunner(limit, self.session.helper("e2e_launcher.exe"), self.new_dir("scratch"))
 
-        outcome = limited.run(self.program(False), ["1", self.win(font), self.win(folder)], case)
-        self.assertEqual((outcome.stdout, outcome.broadcasts), (b"", ()), f"no answer from a killed run: {outcome}")
-        self.assertOnlyTemporaryFileAdded(before, folder)
+                outcome = limited.run(self.program(False), ["1", self.win(font), self.win(folder)], case)
+                self.assertEqual((outcome.stdout, outcome.broadcasts), (b"", ()),
+                                 f"no answer from a killed run: {outcome}")
+                self.assertUnchanged(before, folder)
 
-        # A second run installs the font; the temporary file of the first is
-        # not its own, and stays.
-        left = set(os.listdir(folder))
-        self.assertOutcome(self.fontctl("1", font, folder), b"0", broadcasts=1)
-        self.assertSameBytes(older, font)
-        self.assertEqual(set(os.listdir(folder)), left)
+                self.assertOutcome(self.fontctl("1", font, folder), b"0", broadcasts=1)
+                self.assertSameBytes(older, font)
+                self.assertEqual(os.listdir(folder), ["font.ttf"])
+
+    def test_killed_at_random_moments(self):
+        # Killed outright (SIGKILL to the program's Wine process) once its
+        # temporary file holds a share of the copy that a seeded draw picks,
+        # up to half of it, so that the kill lands while it writes: the
+        # folder holds the older copy, whole, and nothing else. A run that
+        # ends before it is seen writing is not counted.
+        if self.session.platform != "wine":
+            self.skipTest("kills the program's process from outside: only the Wine platform does")
+        case = self.new_dir()
+        size = 10000 * PAGE
+        font = padded_font(case / "source" / "font.ttf", size)
+        older = self.truetype(case / "older" / "font.ttf")
+        draw = random.Random(3401)
+        killed = 0
+        for attempt in range(40):
+            share = draw.uniform(0.01, 0.5)
+            with self.subTest(attempt=attempt, share=share):
+                folder = self.make_folder(case / f"folder {attempt}")
+                shutil.copyfile(older, folder / "font.ttf")
+                before = self.snapshot(folder)
+                if self._kill_when_written(font, folder, int(size * share)):
+                    killed += 1
+                    self.assertUnchanged(before, folder)
+            if killed == 10:
+                break
+        self.assertEqual(killed, 10, "too few runs were caught in the middle of their copy")
+
+    def _kill_when_written(self, font, folder, written):
+        """Runs an install of FONT into FOLDER and kills it once a temporary
+        file there holds WRITTEN bytes or more. False when the run ended
+        before that could be seen."""
+        prefix = self.session.prefix
+        command = prefix.command(["wine", self.program(False), "1", self.win(font), self.win(folder)])
+        with subprocess.Popen(command, env=prefix.env(SINGLE_BYTE), stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL) as process:
+            deadline = time.monotonic() + 60
+            while process.poll() is None and time.monotonic() < deadline:
+                if any(size >= written for size in _temporary_file_sizes(folder)):
+                    process.kill()
+                    process.wait()
+                    # The program's Unix process is gone; Wine's server closes
+                    # its files once it has seen that, a moment later, as
+                    # Windows does before it reports a process ended.
+                    settled = time.monotonic() + 10
+                    while any(True for _ in _temporary_file_sizes(folder)) and time.monotonic() < settled:
+                        time.sleep(0.01)
+                    return True
+            process.wait()
+        return False
 
     def test_link_at_the_destination(self):
         # The copy replaces the link; the file it points to, outside the

@@ -45,8 +45,13 @@ class OtherProcessTest(E2ECase):
 
                 self.assertOutcome(self.fontctl("1", font, folder, utf8=utf8), b"0", broadcasts=1)
                 self.assertEqual(self.family_seen(family), self.answer(wine=False, windows=True))
-                # A process that adds the copy itself finds it by that name.
-                self.assertTrue(self.family_seen(family, copy))
+                if self.session.platform == "wine":
+                    # No other process sees the font under Wine: one that
+                    # adds the copy itself finds it by that name, so the
+                    # copy is that font and the name is the one looked for.
+                    # (On Windows the session's font table holds the family
+                    # already: that would hold whatever the copy is.)
+                    self.assertTrue(self.family_seen(family, copy))
 
                 self.assertOutcome(self.fontctl("2", copy, utf8=utf8), b"0", broadcasts=1)
                 self.assertFalse(self.family_seen(family))

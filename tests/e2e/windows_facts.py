@@ -2,7 +2,7 @@
 """Prints what the end-to-end cases depend on in the Windows they run on, so
 that a first failure can be read without a second run: the Windows build,
 the code pages, whether new files get 8.3 short names (and fsutil's word on
-each volume the run uses), long paths, the Server service and the
+the system's setting and on each fixed volume), long paths, the Server service and the
 administrative share, whether the user is an administrator, whether cmd
 enters a \\\\?\\ folder, and the NSIS version.
 
@@ -45,8 +45,12 @@ def facts(system, folder):
              ("ANSI code page", str(system.ansi_code_page())),
              ("OEM code page", str(system.oem_code_page())),
              ("a new file in TEMP gets an 8.3 short name", _gets_short_name(system, folder))]
-    drives = sorted({PureWindowsPath(path).drive.upper()
-                     for path in (folder, os.getcwd(), environ.get("USERPROFILE", "")) if PureWindowsPath(path).drive})
+    # The system's setting, then each volume's: a volume's own counts only
+    # while the system's is 2. Every fixed volume, and those the run uses.
+    found.append(("8.3 names, the system's setting", _output(system.run(["fsutil", "8dot3name", "query"]))))
+    used = {PureWindowsPath(path).drive.upper()
+            for path in (folder, os.getcwd(), environ.get("USERPROFILE", "")) if PureWindowsPath(path).drive}
+    drives = sorted(used | {drive.upper() for drive in system.fixed_drives()})
     found += [(f"8.3 names on {drive}", _output(system.run(["fsutil", "8dot3name", "query", drive])))
               for drive in drives]
     found += [("long paths enabled", "yes" if system.long_paths_enabled() else "no"),

@@ -12,7 +12,7 @@ from pathlib import Path, PureWindowsPath
 
 from code_pages import CODE_PAGES
 from e2e_session import (ADMIN_SHARE, CODE_PAGE_PER_RUN, FILE_SIZE_LIMIT, FULL_DEVICE, LONG_PATHS, NEW_SESSION,
-                         ORDINARY_USER, OTHER_WINDOWS_VERSION, SHORT_NAMES, E2ESession)
+                         ORDINARY_USER, OTHER_WINDOWS_VERSION, SHORT_NAMES, SMALL_FILE_SYSTEM, E2ESession)
 from fontctl_runner import FontctlRunner
 from windows_host import WindowsHost, windows_path
 from windows_registry import WindowsRegistry
@@ -27,6 +27,8 @@ FILE_SYSTEM_KEY = r"SYSTEM\CurrentControlSet\Control\FileSystem"
 # A name that is no 8.3 name: NTFS gives such a file a short name when 8.3
 # name creation is on for its volume.
 SHORT_NAME_PROBE = "fontctl e2e short name probe.txt"
+# GetDriveTypeW's answer for a fixed disk.
+DRIVE_FIXED = 3
 
 
 class WindowsSystem:
@@ -40,6 +42,8 @@ class WindowsSystem:
         self._gdi32 = ctypes.windll.gdi32
         self._gdi32.RemoveFontResourceW.argtypes = [ctypes.c_wchar_p]
         self._kernel32.GetShortPathNameW.argtypes = [ctypes.c_wchar_p, ctypes.c_wchar_p, ctypes.c_uint32]
+        self._kernel32.GetLogicalDriveStringsW.argtypes = [ctypes.c_uint32, ctypes.c_wchar_p]
+        self._kernel32.GetDriveTypeW.argtypes = [ctypes.c_wchar_p]
         self.build = sys.getwindowsversion().build
         self.environ = os.environ
 
@@ -55,6 +59,14 @@ class WindowsSystem:
         buffer = ctypes.create_unicode_buffer(32768)
         length = self._kernel32.GetShortPathNameW(path, buffer, len(buffer))
         return buffer.value if 0 < length < len(buffer) else None
+
+    def fixed_drives(self):
+        """The drives of the machine's fixed volumes ("C:", "D:"...), as
+        GetLogicalDriveStringsW and GetDriveTypeW give them."""
+        buffer = ctypes.create_unicode_buffer(1024)
+        length = self._kernel32.GetLogicalDriveStringsW(len(buffer), buffer)
+        roots = buffer[:length].split("\0") if 0 < length < len(buffer) else []
+        return [root[:2] for root in roots if root and self._kernel32.GetDriveTypeW(root) == DRIVE_FIXED]
 
     @staticmethod
     def is_admin():
@@ -101,6 +113,7 @@ class WindowsSession(E2ESession):
             FILE_SIZE_LIMIT: "Windows has no limit on the size of the files one process writes",
             OTHER_WINDOWS_VERSION: "only Wine runs a program as on another Windows version",
             ORDINARY_USER: "the cases run as the one Windows user the suite runs as",
+            SMALL_FILE_SYSTEM: "the suite mounts no file system of its own on Windows",
         }
 
     def _start(self, scratch):
@@ -157,10 +170,6 @@ class WindowsSession(E2ESession):
     def cmd_exe(self):
         environ = self._system.environ
         return environ.get("ComSpec") or windows_path(PureWindowsPath(environ["SystemRoot"], "System32", "cmd.exe"))
-
-    @staticmethod
-    def copy_keeps_hidden():
-        return True
 
     def makensis(self):
         """makensis on PATH, or where NSIS's installer puts it."""

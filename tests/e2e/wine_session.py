@@ -3,10 +3,8 @@ server and the Japanese locale, all of the run's own."""
 import contextlib
 import getpass
 import os
-import re
 import shutil
 import stat
-import subprocess
 from pathlib import Path, PureWindowsPath
 
 from code_pages import CODE_PAGES
@@ -90,16 +88,6 @@ class WineSession(E2ESession):
 
     def cmd_exe(self):
         return os.path.join(self.prefix.path, "drive_c", "windows", "system32", "cmd.exe")
-
-    def copy_keeps_hidden(self):
-        # Wine 8's CopyFile copies the attribute, as Windows' does; Wine 10's
-        # makes the new file without it.
-        version = subprocess.run(self.prefix.command(["wine", "--version"]), env=self.prefix.env(),
-                                 stdin=subprocess.DEVNULL, capture_output=True, text=True, check=True).stdout
-        major = re.match(r"wine-(\d+)", version)
-        if not major:
-            raise RuntimeError(f"wine --version said {version!r}")
-        return int(major.group(1)) < 10
 
     @staticmethod
     def makensis():

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -110,22 +111,78 @@ std::uint32_t CurrentProcessId()
     return F().processId;
 }
 
-NewCopy CopyToNewFile(char const* sourcePath, char const* newPath)
+// Each handle of the fake stands for one open file, by number.
+struct FakeFile {
+    std::string path;
+    bool markedForDeletion;
+};
+
+std::map<std::uintptr_t, FakeFile>& OpenFiles()
 {
-    Record("CopyToNewFile", {sourcePath, newPath});
-    auto const scripted = F().newCopies.find(newPath);
-    return scripted == F().newCopies.end() ? NewCopy::Made : scripted->second;
+    static std::map<std::uintptr_t, FakeFile> files;
+    return files;
 }
 
-bool MoveReplacing(char const* fromPath, char const* toPath)
+File Open(std::string const& path, bool markedForDeletion)
 {
-    Record("MoveReplacing", {fromPath, toPath});
+    static std::uintptr_t lastHandle = 0;
+    OpenFiles()[++lastHandle] = {path, markedForDeletion};
+    return File(reinterpret_cast<void*>(lastHandle));
+}
+
+FakeFile& FileOf(File const& file)
+{
+    return OpenFiles().at(reinterpret_cast<std::uintptr_t>(file.get()));
+}
+
+void CloseFile::operator()(void* file) const
+{
+    auto const open = OpenFiles().find(reinterpret_cast<std::uintptr_t>(file));
+    Record("CloseFile", {open->second.path + (open->second.markedForDeletion ? ", deleted" : "")});
+    OpenFiles().erase(open);
+}
+
+File OpenSourceFile(char const* path)
+{
+    Record("OpenSourceFile", {path});
+    return F().unreadableSources.count(path) != 0 ? nullptr : Open(path, false);
+}
+
+NewFile CreateNewFile(char const* path)
+{
+    Record("CreateNewFile", {path});
+    auto const scripted = F().creations.find(path);
+    Creation creation = scripted == F().creations.end() ? Creation::Made : scripted->second;
+    if (F().takenNames > 0) {
+        --F().takenNames;
+        creation = Creation::NameTaken;
+    }
+    return {creation, creation == Creation::Made ? Open(path, true) : nullptr};
+}
+
+bool WriteCopy(File const& source, File const& copy)
+{
+    Record("WriteCopy", {FileOf(source).path, FileOf(copy).path});
+    return F().writeResult;
+}
+
+bool TryFont(File& copy, char const* path)
+{
+    Record("TryFont", {path});
+    if (!F().trialKeepsCopy) {
+        FileOf(copy).markedForDeletion = false;
+        copy.reset();
+    }
+    return F().trialResult;
+}
+
+bool MoveCopyOver(File const& source, File const& copy, char const* toPath)
+{
+    Record("MoveCopyOver", {FileOf(source).path, FileOf(copy).path, toPath});
+    if (F().moveResult) {
+        FileOf(copy) = {toPath, false};
+    }
     return F().moveResult;
-}
-
-void DiscardFile(char const* path)
-{
-    Record("DiscardFile", {path});
 }
 
 bool AddFont(char const* path)

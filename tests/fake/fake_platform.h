@@ -1,6 +1,8 @@
 // A recording fake of the platform layer for native tests: every call that
 // reaches the file system, the font table or the windows is recorded with its
 // exact argument bytes, and each operation returns what the test scripted.
+// Files are recorded by their paths: a new file that is closed while still
+// marked for deletion is recorded as "CloseFile(path, deleted)".
 #pragma once
 
 #include "platform/platform.h"
@@ -47,9 +49,19 @@ struct FakePlatform {
 
     std::uint32_t processId = 0x100;
 
-    // What CopyToNewFile answers for each new path; Made for a path not
-    // listed.
-    std::map<std::string, platform::NewCopy> newCopies;
+    // Sources that OpenSourceFile cannot open (a folder, a file the user may
+    // not read, one held without sharing); every other path opens.
+    std::set<std::string> unreadableSources;
+    // What CreateNewFile answers for each path; Made for a path not listed.
+    std::map<std::string, platform::Creation> creations;
+    // How many of the first temporary names CreateNewFile finds taken,
+    // besides those listed in `creations`.
+    std::uint32_t takenNames = 0;
+    bool writeResult = true;
+    // Whether the font table takes a font from the new copy on trial, and
+    // whether the copy is held again after it.
+    bool trialResult = true;
+    bool trialKeepsCopy = true;
     bool moveResult = true;
     bool addFontResult = true;
     bool removeFontResult = true;

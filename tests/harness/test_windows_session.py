@@ -23,8 +23,9 @@ sys.path[:0] = [os.path.join(HERE, "..", "..", "scripts"), os.path.join(HERE, ".
 import run_e2e  # noqa: E402
 from code_pages import JAPANESE, SINGLE_BYTE  # noqa: E402
 from e2e_case import E2ECase  # noqa: E402
-from e2e_session import (ADMIN_SHARE, FILE_SIZE_LIMIT, FULL_DEVICE, LONG_PATHS, NEW_SESSION,  # noqa: E402
-                         OTHER_WINDOWS_VERSION, SHORT_NAMES)
+from e2e_session import (ADMIN_SHARE, CODE_PAGE_PER_RUN, FILE_SIZE_LIMIT, FULL_DEVICE, LONG_PATHS,  # noqa: E402
+                         NEW_SESSION, OTHER_WINDOWS_VERSION, SHORT_NAMES, SMALL_FILE_SYSTEM,
+                         RequiredButMissing)
 from first_case import SKIP_REASON, AfterTheFirstCase  # noqa: E402
 from windows_facts import facts  # noqa: E402
 from fontctl_runner import FontctlRunner  # noqa: E402
@@ -280,6 +281,10 @@ class FakeSystem:
     def is_admin(self):
         return self.admin
 
+    @staticmethod
+    def fixed_drives():
+        return ["C:", "D:"]
+
     def long_paths_enabled(self):
         return self.long_paths
 
@@ -334,7 +339,8 @@ class SessionTest(unittest.TestCase):
     def test_what_only_wine_gives_is_skipped_with_the_reason(self):
         session = self.session()
         for need, reason in ((NEW_SESSION, "sign-in"), (FULL_DEVICE, "/dev/full"),
-                             (OTHER_WINDOWS_VERSION, "only Wine"), (FILE_SIZE_LIMIT, "one process writes")):
+                             (OTHER_WINDOWS_VERSION, "only Wine"), (FILE_SIZE_LIMIT, "one process writes"),
+                             (SMALL_FILE_SYSTEM, "mounts no file system")):
             with self.subTest(need):
                 with self.assertRaises(unittest.SkipTest) as skipped:
                     session.skip_unless(need)
@@ -534,9 +540,13 @@ class FactsTest(unittest.TestCase):
                 self.assertLessEqual(expected.items(), found.items())
                 self.assertEqual((found["Windows build"], found["ANSI code page"]), ("20348", "1252"))
                 self.assertIn("Server service (LanmanServer)", found)
-                self.assertIn("8.3 names on C:", found)
                 self.assertIn("install NSIS", found["NSIS"])
-                self.assertIn(["fsutil", "8dot3name", "query", "C:"], system.commands)
+                # The system's setting, and every fixed volume's, used or not.
+                self.assertIn("8.3 names, the system's setting", found)
+                self.assertIn(["fsutil", "8dot3name", "query"], system.commands)
+                for drive in ("C:", "D:"):
+                    self.assertIn(f"8.3 names on {drive}", found)
+                    self.assertIn(["fsutil", "8dot3name", "query", drive], system.commands)
                 self.assertEqual(os.listdir(folder), [], "the probe's file is left")
 
 
@@ -618,7 +628,105 @@ class SkipReportTest(unittest.TestCase):
                 self.assertEqual(case.answer(wine="w", windows="W"), {"wine": "w", "windows": "W"}[platform])
 
 
+class RequiredTest(unittest.TestCase):
+    """What a run requires and the platform lacks fails the run and each case
+    that needs it, with the reason; what it does not require is skipped."""
+
+    class Case(E2ECase):
+        def short_path(self, path):
+            return str(path)  # no entry has a short name
+
+        def setUp(self):
+            pass
+
+        def test_long_paths(self):
+            self.needs(LONG_PATHS)
+
+        def test_short_name(self):
+            self.aliased_path(Path("C:/cases/Another Long Font Name.ttf"))
+
+        def test_japanese(self):
+            self.raw(Path("C:/x"), JAPANESE)
+
+    def run_cases(self, required, **system):
+        session = WindowsSession("build", system=FakeSystem(**system, environ={"TEMP": "C:\\Temp"}))
+        output = io.StringIO()
+        suite = unittest.defaultTestLoader.loadTestsFromTestCase(self.Case)
+        with session:
+            status = run_e2e.run_suite(session, suite, required, stream=output)
+        return status, output.getvalue()
+
+    def test_missing_and_required_fails_with_the_reason(self):
+        cases = [
+            # required, what the system lacks, the cases that fail, words of the reasons
+            ((), {"long_paths": False, "short_names": False}, [], []),
+            ((LONG_PATHS,), {}, [], []),
+            ((LONG_PATHS,), {"long_paths": False}, ["test_long_paths"], ["LongPathsEnabled"]),
+            ((SHORT_NAMES, LONG_PATHS), {"short_names": False},
+             ["test_short_name"], ["Another Long Font Name.ttf got none", "`fsutil 8dot3name set"]),
+            ((CODE_PAGE_PER_RUN,), {}, ["test_japanese"], ["(ja_JP.UTF-8)", "system's ANSI code page (1252)"]),
+        ]
+        for required, lacking, failing, words in cases:
+            with self.subTest(required=required, lacking=lacking):
+                status, output = self.run_cases(frozenset(required), **lacking)
+                failed = [line.split()[0] for line in output.splitlines() if line.endswith("... FAIL")]
+                self.assertEqual(failed, failing, output)
+                self.assertEqual(status, int(bool(failing)), output)
+                for word in words:
+                    self.assertIn(word, output)
+                # Whatever is not required and missing is skipped instead.
+                lacked = 2 + (lacking.get("long_paths") is False)  # the code page, the short name, long paths
+                self.assertEqual(output.count("... skipped"), lacked - len(failing), output)
+
+    def test_a_requirement_known_missing_at_start_fails_the_run(self):
+        # Even where no case of the run needs it: a set-up step that went
+        # wrong shows at the top of the output.
+        session = WindowsSession("build", system=FakeSystem(share=False, environ={"TEMP": "C:\\Temp"}))
+        output = io.StringIO()
+        with session:
+            status = run_e2e.run_suite(session, unittest.TestSuite(), frozenset({ADMIN_SHARE}), stream=output)
+            self.assertEqual(list(session.missing_requirements()), [ADMIN_SHARE])
+        self.assertEqual(status, 1)
+        first_line = output.getvalue().splitlines()[0]
+        self.assertTrue(first_line.startswith(f"required, and missing: {ADMIN_SHARE}: "), output.getvalue())
+        self.assertIn("cannot be reached", first_line)
+
+    def test_a_skip_of_what_is_required_is_a_failure(self):
+        session = WindowsSession("build", system=FakeSystem())
+        session.required = frozenset({NEW_SESSION})
+        # Not the skip that unittest would report.
+        with self.assertRaises(Exception) as failed:  # noqa: PT011 - the kind is checked below
+            session.restart_session()
+        self.assertIsInstance(failed.exception, RequiredButMissing)
+        self.assertIn(f"the run requires {NEW_SESSION}: Windows starts a session only at sign-in",
+                      str(failed.exception))
+        with self.assertRaises(unittest.SkipTest):
+            session.file_size_limit(1024)
+
+
 class EntryPointTest(unittest.TestCase):
+    def test_required_by_name_or_by_the_variable(self):
+        cases = [
+            (["build"], {}, frozenset()),
+            (["build", "--require", "SHORT_NAMES, LONG_PATHS"], {}, {SHORT_NAMES, LONG_PATHS}),
+            (["build"], {"FONTCTL_E2E_REQUIRE": "ADMIN_SHARE"}, {ADMIN_SHARE}),
+            (["build", "--require", ""], {"FONTCTL_E2E_REQUIRE": "ADMIN_SHARE"}, frozenset()),
+        ]
+        for argv, environ, required in cases:
+            with self.subTest(argv=argv, environ=environ):
+                self.assertEqual(run_e2e.parse_arguments(argv, environ).require, required)
+        for argv, environ in ((["build", "--require", "SHORT_NAMES,8DOT3"], {}),
+                              (["build"], {"FONTCTL_E2E_REQUIRE": "NONE"})):
+            with self.subTest(argv=argv, environ=environ), self.assertRaises(SystemExit), \
+                    tempfile.TemporaryFile("w+") as stderr:
+                real_stderr, sys.stderr = sys.stderr, stderr
+                try:
+                    run_e2e.parse_arguments(argv, environ)
+                finally:
+                    sys.stderr = real_stderr
+                stderr.seek(0)
+                self.assertIn("no such precondition", stderr.read())
+
     def test_platform_by_system_or_by_option(self):
         self.assertEqual(run_e2e.default_platform("nt"), "windows")
         self.assertEqual(run_e2e.default_platform("posix"), "wine")

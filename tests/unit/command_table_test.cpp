@@ -43,8 +43,12 @@ Calls const SuccessfulInstall = {
     "PathExists(C:\\a.ttf)",
     "PathExists(D:\\f)",
     "FindEntry(D:\\f\\a.ttf)",
-    "CopyToNewFile(C:\\a.ttf, D:\\f\\~FC00040.TMP)",
-    "MoveReplacing(D:\\f\\~FC00040.TMP, D:\\f\\a.ttf)",
+    "OpenSourceFile(C:\\a.ttf)",
+    "CreateNewFile(D:\\f\\~FC00040.TMP)",
+    "WriteCopy(C:\\a.ttf, D:\\f\\~FC00040.TMP)",
+    "MoveCopyOver(C:\\a.ttf, D:\\f\\~FC00040.TMP, D:\\f\\a.ttf)",
+    "CloseFile(D:\\f\\a.ttf)",
+    "CloseFile(C:\\a.ttf)",
     "AddFont(D:\\f\\a.ttf)",
     "NotifyFontChange()",
 };
@@ -83,8 +87,8 @@ TEST(CommandTable, PathsArePassedOnExactlyAsSplit)
     Outcome const run
         = RunWith("fontctl 1 \"C:\\My Fonts\\*?.ttf\" \" D:\\f \"", {"C:\\My Fonts\\*?.ttf", " D:\\f "});
     EXPECT_EQ(run.output, "0");
-    EXPECT_EQ(run.calls[3], "CopyToNewFile(C:\\My Fonts\\*?.ttf,  D:\\f \\~FC00040.TMP)");
-    EXPECT_EQ(run.calls[4], "MoveReplacing( D:\\f \\~FC00040.TMP,  D:\\f \\*?.ttf)");
+    EXPECT_EQ(run.calls[3], "OpenSourceFile(C:\\My Fonts\\*?.ttf)");
+    EXPECT_EQ(run.calls[6], "MoveCopyOver(C:\\My Fonts\\*?.ttf,  D:\\f \\~FC00040.TMP,  D:\\f \\*?.ttf)");
 }
 
 TEST(CommandTable, RemoveRunsUninstallFontOnceWithThePathAndWritesItsCode)

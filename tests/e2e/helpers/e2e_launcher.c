@@ -14,10 +14,9 @@
      the program too.
 
    E2E_REPORT names the file that receives the report (binary, "\n" line
-   ends): "status N", then "fontchange WPARAM LPARAM" for each broadcast, in
-   the order they came. E2E_STDOUT=none starts the program with no standard
-   output handle; otherwise it writes to ours. The program sees none of these
-   variables.
+   ends): "status N", "process ID" (the program's process identifier), then
+   "fontchange WPARAM LPARAM" for each broadcast, in the order they came. E2E_STDOUT=none starts the program
+   with no standard output handle; otherwise it writes to ours. The program sees none of these variables.
 
    A post to HWND_BROADCAST is in every top-level window's queue before
    PostMessage returns, so once the program has ended, its broadcasts are in
@@ -199,15 +198,17 @@ static HWND CreateListeningWindow(void)
         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL, windowClass.hInstance, NULL);
 }
 
-/* Writes the exit status and every WM_FONTCHANGE for the window that is in
-   the queue now; FALSE when the report could not be written. */
-static BOOL WriteReport(const wchar_t* path, HWND window, DWORD exitCode)
+/* Writes the exit status, the process identifier and every WM_FONTCHANGE for
+   the window that is in the queue now; FALSE when the report could not be
+   written. */
+static BOOL WriteReport(const wchar_t* path, HWND window, DWORD exitCode, DWORD processId)
 {
     FILE* report = _wfopen(path, L"wb");
     if (report == NULL) {
         return FALSE;
     }
-    BOOL written = fprintf(report, "status %lu\n", (unsigned long)exitCode) > 0;
+    BOOL written
+        = fprintf(report, "status %lu\nprocess %lu\n", (unsigned long)exitCode, (unsigned long)processId) > 0;
     MSG message;
     while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) {
         if (message.hwnd == window && message.message == WM_FONTCHANGE) {
@@ -249,7 +250,7 @@ int main(void)
     GetExitCodeProcess(process.hProcess, &exitCode);
     CloseHandle(process.hProcess);
 
-    BOOL const reported = WriteReport(reportPath, window, exitCode);
+    BOOL const reported = WriteReport(reportPath, window, exitCode, process.dwProcessId);
     free(reportPath);
     if (!reported) {
         fputs("e2e_launcher.exe: cannot write the report\n", stderr);

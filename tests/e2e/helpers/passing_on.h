@@ -10,7 +10,7 @@
 
 /* Our command line after our own name: the name ends at the first blank, or
    at the closing quote when it starts with one (no escapes in argument 0). */
-static const wchar_t* AfterOwnName(const wchar_t* commandLine)
+static inline const wchar_t* AfterOwnName(const wchar_t* commandLine)
 {
     const wchar_t* rest = commandLine;
     if (*rest == L'"') {
@@ -30,7 +30,7 @@ static const wchar_t* AfterOwnName(const wchar_t* commandLine)
 }
 
 /* The standard handle, made inheritable for the program started. */
-static HANDLE InheritableStdHandle(DWORD which)
+static inline HANDLE InheritableStdHandle(DWORD which)
 {
     HANDLE handle = GetStdHandle(which);
     if (handle != NULL && handle != INVALID_HANDLE_VALUE) {
