@@ -180,6 +180,13 @@ for %%G in (*) do (
                     if defined FC_RETRY call :released
                     if defined FC_RETRY if not defined FC_STUCK "%FC_EXE%" 1 "%FC_SOURCE%\%%G" "%FC_TARGET%" >"%FC_OUT%"
                     if defined FC_RETRY call :answered_again
+                    rem Another run may have installed the new version in
+                    rem the meantime: a copy of the source's bytes in use
+                    rem there is the font installed, and nothing goes back.
+                    set "FC_AGAIN_THERE="
+                    if defined FC_PUT_BACK if exist "%FC_TARGET%\%%G" if not exist "%FC_TARGET%\%%G\*" set "FC_AGAIN_THERE=1"
+                    if defined FC_AGAIN_THERE "%FC_FC%" /b "%FC_SOURCE%\%%G" "%FC_TARGET%\%%G" >nul 2>&1
+                    if defined FC_AGAIN_THERE call :installed_meanwhile
                     if defined FC_PUT_BACK if not defined FC_STUCK "%FC_EXE%" 1 "%FC_KEPT%\%%G" "%FC_TARGET%" >"%FC_OUT%"
                     if defined FC_PUT_BACK call :put_back
                     rem A copy that could not be put back stays where
@@ -223,18 +230,70 @@ set "FC_STATUS=0"
 if defined FC_FAILED set "FC_STATUS=1"
 goto :eof
 
-rem Reads what fontctl or DIR wrote into FC_OUT into FC_ANSWER, unless
-rem FC_STUCK says that the file could not be cleared before, and deletes it:
-rem a run writes into a file that is not there, or does not run.
-:read_out
-set "FC_ANSWER="
-if not defined FC_STUCK for /f "usebackq delims=" %%J in ("%FC_OUT%") do set "FC_ANSWER=%%J"
-rem Runs on into the next.
+rem The subroutines. cmd looks for the label of a CALL from the line it is
+rem on onwards, reading every line on its way: those that run for every font
+rem come first.
 
-:clear_out
+rem Picks the file FC_NAME, with the attributes FC_ATTRIBUTES (as in
+rem "--a------": d, r, a, h, s, ...), when its name ends in a font extension
+rem (a wildcard such as *.ttf would match short names too), unless it is
+rem hidden or system, as FOR leaves them out. Only the last four characters
+rem of the name are expanded. Sets FC_SKIP to the reason to leave it alone
+rem when its path, or that of its copy, is longer than 259 characters: cmd
+rem reaches no such file (IF EXIST does not find it), so none of the checks
+rem here would hold. FC_PATH and FC_COPY hold those paths followed by FC_PAD.
+:pick
+set "FC_PICKED="
+set "FC_SKIP="
+set "FC_READ_ONLY="
+set "FC_COPY_ATTRIBUTES="
+set "FC_LOCKED="
+set "FC_COMPARE="
+set "FC_SAME_BYTES="
+set "FC_CODE="
+set "FC_DELETE="
+set "FC_EXTENSION=%FC_NAME:~-4%"
+if /i not "%FC_EXTENSION%"==".ttf" if /i not "%FC_EXTENSION%"==".ttc" if /i not "%FC_EXTENSION%"==".otf" if /i not "%FC_EXTENSION%"==".fon" goto :eof
+if not "%FC_PATH:~259,1%"=="?" set "FC_SKIP=path too long for cmd"
+if not "%FC_COPY:~259,1%"=="?" set "FC_SKIP=path too long for cmd"
+if not defined FC_SKIP if "%FC_ATTRIBUTES:~3,1%"=="h" goto :eof
+if not defined FC_SKIP if "%FC_ATTRIBUTES:~4,1%"=="s" goto :eof
+if not defined FC_SKIP if defined FC_TARGET_TOO_LONG set "FC_SKIP=target folder path too long for fontctl's temporary file"
+if "%FC_ATTRIBUTES:~1,1%"=="r" set "FC_READ_ONLY=1"
+if defined FC_STUCK call :clear_out
+if not defined FC_SKIP if defined FC_STUCK set "FC_SKIP=fontctl's answer file in TEMP is held by another program"
+set "FC_PICKED=1"
+set "FC_FOUND=1"
+goto :eof
+
+rem Sets FC_SKIP when the file that the target path reaches, whose name DIR
+rem wrote into FC_OUT, is not named as the font in FC_NAMED: the font's name
+rem is then the short (8.3) name that Windows gave another file. Otherwise
+rem an install reads the attributes of the copy found there. Clears FC_OUT
+rem as :clear_out does, in place: this runs for every copy.
+:look_at_copy
+set "FC_ALIAS="
+if not defined FC_STUCK for /f "usebackq eol=/ delims=" %%J in ("%FC_OUT%") do for /f "usebackq eol=/ delims=" %%I in ("%FC_NAMED%") do if /i not "%%J"=="%%I" set "FC_ALIAS=1"
+if defined FC_STUCK set "FC_ALIAS=1"
 set "FC_STUCK="
 if exist "%FC_OUT%" del /f /q "%FC_OUT%" >nul 2>&1
 if exist "%FC_OUT%" set "FC_STUCK=1"
+if defined FC_ALIAS set "FC_SKIP=another file's short name in the target folder, left alone"
+if defined FC_ALIAS goto :eof
+if "%FC_ACTION%"=="remove" goto :eof
+rem Runs on into the next.
+
+rem Sets FC_COPY_ATTRIBUTES to the attributes of the copy, FC_COPY without
+rem its FC_PAD (not set when there is none), and FC_LOCKED when they hold
+rem read-only, hidden or system.
+:read_copy_attributes
+set "FC_COPY_ATTRIBUTES="
+set "FC_LOCKED="
+for %%J in ("%FC_COPY:~0,-320%") do set "FC_COPY_ATTRIBUTES=%%~aJ"
+if not defined FC_COPY_ATTRIBUTES goto :eof
+if "%FC_COPY_ATTRIBUTES:~1,1%"=="r" set "FC_LOCKED=1"
+if "%FC_COPY_ATTRIBUTES:~3,1%"=="h" set "FC_LOCKED=1"
+if "%FC_COPY_ATTRIBUTES:~4,1%"=="s" set "FC_LOCKED=1"
 goto :eof
 
 rem Reads the code of an install into FC_CODE (as :read_out does, in place:
@@ -277,64 +336,10 @@ if "%FC_CODE%"=="3" if defined FC_COPY_THERE if not defined FC_DONE set "FC_RETR
 if "%FC_CODE%"=="4" if defined FC_SAME_BYTES set "FC_DROP=1"
 goto :eof
 
-rem Reads the trial install into this run's folder: only a 0 lets the copy
-rem in the target be taken out, once the trial copy is out of the font
-rem table again (FC_UNTRY). A trial copy whose fonts were not added is
-rem deleted.
-:tried
-call :read_out
-set "FC_TRIED=%FC_ANSWER%"
-if not defined FC_TRIED set "FC_TRIED=-"
-if "%FC_TRIED%"=="0" set "FC_UNTRY=1"
-if "%FC_TRIED%"=="0" goto :eof
-set "FC_RETRY="
-if exist "%FC_TRIAL%\%FC_NAME%" del /f /q "%FC_TRIAL%\%FC_NAME%" >nul 2>&1
-goto :eof
-
-rem Reads the removal of the trial copy: unless it is out of the font table
-rem and gone, the copy in the target stays as it is.
-:untried
-call :read_out
-if not "%FC_ANSWER%"=="0" set "FC_RETRY="
-if exist "%FC_TRIAL%\%FC_NAME%" set "FC_RETRY="
-goto :eof
-
-rem Clears FC_RETRY unless the copy kept aside has the size of the copy in
-rem the target: a full TEMP leaves part of it, or none.
-:check_kept
-set "FC_WHOLE="
-set "FC_COPY_SIZE=-"
-for %%J in ("%FC_COPY:~0,-320%") do set "FC_COPY_SIZE=%%~zJ"
-for %%J in ("%FC_KEPT%\%FC_NAME%") do if "%%~zJ"=="%FC_COPY_SIZE%" set "FC_WHOLE=1"
-if not defined FC_WHOLE set "FC_RETRY="
-goto :eof
-
-rem Clears FC_RETRY unless the removal took the copy out of the font table
-rem and deleted it (0). 2 says it is out of the font table but another
-rem program holds the file (FC_HELD); 1 that it was not in the font table,
-rem and the install's 3 stands.
-:released
-call :read_out
-if "%FC_ANSWER%"=="0" set "FC_RELEASED=1"
-if "%FC_ANSWER%"=="2" set "FC_HELD=1"
-if not "%FC_ANSWER%"=="0" set "FC_RETRY="
-goto :eof
-
-rem Reads the code of the second install, and sets FC_PUT_BACK when it
-rem failed: the copy kept aside goes back.
-:answered_again
-call :read_out
-set "FC_CODE=%FC_ANSWER%"
-if not "%FC_CODE%"=="0" set "FC_PUT_BACK=1"
-goto :eof
-
-rem Reads whether the copy kept aside was installed again (FC_PUT_BACK 0),
-rem and sets FC_KEEP when it was not: that copy is then the only one left.
-:put_back
-call :read_out
-set "FC_PUT_BACK=-%FC_ANSWER%"
-if "%FC_ANSWER%"=="0" set "FC_PUT_BACK=0"
-if not "%FC_ANSWER%"=="0" set "FC_KEEP=1"
+rem Sets FC_SAME_BYTES when fc /b, which ran last, found that the copy
+rem holds the very bytes of the source (0).
+:compared
+if not errorlevel 1 set "FC_SAME_BYTES=1"
 goto :eof
 
 rem Prints the code in FC_CODE and its meaning, leaving the line open for
@@ -366,22 +371,6 @@ if "%FC_CODE%"=="" set "FC_CODE=-"
 <nul set /p "=%FC_CODE% %FC_MEANING%: "
 goto :eof
 
-rem Sets FC_SAME_BYTES when fc /b, which ran last, found that the copy
-rem holds the very bytes of the source (0).
-:compared
-if not errorlevel 1 set "FC_SAME_BYTES=1"
-goto :eof
-
-rem Reads the code of a removal into FC_CODE, and sets FC_DELETE when the
-rem copy is for this script to delete: its fonts were not in the font table
-rem (1), or were taken out but the file stayed (2).
-:read_removal
-call :read_out
-set "FC_CODE=%FC_ANSWER%"
-if "%FC_CODE%"=="1" set "FC_DELETE=1"
-if "%FC_CODE%"=="2" set "FC_DELETE=1"
-goto :eof
-
 rem Prints the code and what became of the copy, leaving the line open for
 rem the file name; a missing code (fontctl printed nothing) fails too.
 :report_removal
@@ -407,69 +396,104 @@ if "%FC_CODE%"=="" set "FC_CODE=-"
 <nul set /p "=%FC_CODE% %FC_MEANING%: "
 goto :eof
 
+rem Reads the code of a removal into FC_CODE, and sets FC_DELETE when the
+rem copy is for this script to delete: its fonts were not in the font table
+rem (1), or were taken out but the file stayed (2).
+:read_removal
+call :read_out
+set "FC_CODE=%FC_ANSWER%"
+if "%FC_CODE%"=="1" set "FC_DELETE=1"
+if "%FC_CODE%"=="2" set "FC_DELETE=1"
+goto :eof
+
+rem Reads what fontctl or DIR wrote into FC_OUT into FC_ANSWER, unless
+rem FC_STUCK says that the file could not be cleared before, and deletes it:
+rem a run writes into a file that is not there, or does not run.
+:read_out
+set "FC_ANSWER="
+if not defined FC_STUCK for /f "usebackq delims=" %%J in ("%FC_OUT%") do set "FC_ANSWER=%%J"
+rem Runs on into the next.
+
+:clear_out
+set "FC_STUCK="
+if exist "%FC_OUT%" del /f /q "%FC_OUT%" >nul 2>&1
+if exist "%FC_OUT%" set "FC_STUCK=1"
+goto :eof
+
 rem Prints why a font is left alone, leaving the line open for its name.
 :skipped
 set "FC_FAILED=1"
 <nul set /p "=- %FC_SKIP%: "
 goto :eof
 
-rem Picks the file FC_NAME, with the attributes FC_ATTRIBUTES (as in
-rem "--a------": d, r, a, h, s, ...), when its name ends in a font extension
-rem (a wildcard such as *.ttf would match short names too), unless it is
-rem hidden or system, as FOR leaves them out. Only the last four characters
-rem of the name are expanded. Sets FC_SKIP to the reason to leave it alone
-rem when its path, or that of its copy, is longer than 259 characters: cmd
-rem reaches no such file (IF EXIST does not find it), so none of the checks
-rem here would hold. FC_PATH and FC_COPY hold those paths followed by FC_PAD.
-:pick
-set "FC_PICKED="
-set "FC_SKIP="
-set "FC_READ_ONLY="
-set "FC_COPY_ATTRIBUTES="
-set "FC_LOCKED="
-set "FC_COMPARE="
-set "FC_SAME_BYTES="
-set "FC_CODE="
-set "FC_DELETE="
-set "FC_EXTENSION=%FC_NAME:~-4%"
-if /i not "%FC_EXTENSION%"==".ttf" if /i not "%FC_EXTENSION%"==".ttc" if /i not "%FC_EXTENSION%"==".otf" if /i not "%FC_EXTENSION%"==".fon" goto :eof
-if not "%FC_PATH:~259,1%"=="?" set "FC_SKIP=path too long for cmd"
-if not "%FC_COPY:~259,1%"=="?" set "FC_SKIP=path too long for cmd"
-if not defined FC_SKIP if "%FC_ATTRIBUTES:~3,1%"=="h" goto :eof
-if not defined FC_SKIP if "%FC_ATTRIBUTES:~4,1%"=="s" goto :eof
-if not defined FC_SKIP if defined FC_TARGET_TOO_LONG set "FC_SKIP=target folder path too long for fontctl's temporary file"
-if "%FC_ATTRIBUTES:~1,1%"=="r" set "FC_READ_ONLY=1"
-if defined FC_STUCK call :clear_out
-if not defined FC_SKIP if defined FC_STUCK set "FC_SKIP=fontctl's answer file in TEMP is held by another program"
-set "FC_PICKED=1"
-set "FC_FOUND=1"
+rem Reads the trial install into this run's folder: only a 0 lets the copy
+rem in the target be taken out, once the trial copy is out of the font
+rem table again (FC_UNTRY). A trial copy whose fonts were not added is
+rem deleted.
+:tried
+call :read_out
+set "FC_TRIED=%FC_ANSWER%"
+if not defined FC_TRIED set "FC_TRIED=-"
+if "%FC_TRIED%"=="0" set "FC_UNTRY=1"
+if "%FC_TRIED%"=="0" goto :eof
+set "FC_RETRY="
+if exist "%FC_TRIAL%\%FC_NAME%" del /f /q "%FC_TRIAL%\%FC_NAME%" >nul 2>&1
 goto :eof
 
-rem Sets FC_SKIP when the file that the target path reaches, whose name DIR
-rem wrote into FC_OUT, is not named as the font in FC_NAMED: the font's name
-rem is then the short (8.3) name that Windows gave another file. Otherwise
-rem an install reads the attributes of the copy found there.
-:look_at_copy
-set "FC_ALIAS="
-if not defined FC_STUCK for /f "usebackq eol=/ delims=" %%J in ("%FC_OUT%") do for /f "usebackq eol=/ delims=" %%I in ("%FC_NAMED%") do if /i not "%%J"=="%%I" set "FC_ALIAS=1"
-if defined FC_STUCK set "FC_ALIAS=1"
-call :clear_out
-if defined FC_ALIAS set "FC_SKIP=another file's short name in the target folder, left alone"
-if defined FC_ALIAS goto :eof
-if "%FC_ACTION%"=="install" call :read_copy_attributes
+rem Reads the removal of the trial copy: unless it is out of the font table
+rem and gone, the copy in the target stays as it is.
+:untried
+call :read_out
+if not "%FC_ANSWER%"=="0" set "FC_RETRY="
+if exist "%FC_TRIAL%\%FC_NAME%" set "FC_RETRY="
 goto :eof
 
-rem Sets FC_COPY_ATTRIBUTES to the attributes of the copy, FC_COPY without
-rem its FC_PAD (not set when there is none), and FC_LOCKED when they hold
-rem read-only, hidden or system.
-:read_copy_attributes
-set "FC_COPY_ATTRIBUTES="
-set "FC_LOCKED="
-for %%J in ("%FC_COPY:~0,-320%") do set "FC_COPY_ATTRIBUTES=%%~aJ"
-if not defined FC_COPY_ATTRIBUTES goto :eof
-if "%FC_COPY_ATTRIBUTES:~1,1%"=="r" set "FC_LOCKED=1"
-if "%FC_COPY_ATTRIBUTES:~3,1%"=="h" set "FC_LOCKED=1"
-if "%FC_COPY_ATTRIBUTES:~4,1%"=="s" set "FC_LOCKED=1"
+rem Clears FC_RETRY unless the copy kept aside has the size of the copy in
+rem the target: a full TEMP leaves part of it, or none, and another run may
+rem have taken the copy away (no size).
+:check_kept
+set "FC_WHOLE="
+set "FC_COPY_SIZE=-"
+for %%J in ("%FC_COPY:~0,-320%") do set "FC_COPY_SIZE=%%~zJ"
+if not defined FC_COPY_SIZE set "FC_COPY_SIZE=-"
+for %%J in ("%FC_KEPT%\%FC_NAME%") do if "%%~zJ"=="%FC_COPY_SIZE%" set "FC_WHOLE=1"
+if not defined FC_WHOLE set "FC_RETRY="
+goto :eof
+
+rem Clears FC_RETRY unless the removal took the copy out of the font table
+rem and deleted it (0). 2 says it is out of the font table but another
+rem program holds the file (FC_HELD); 1 that it was not in the font table,
+rem and the install's 3 stands.
+:released
+call :read_out
+if "%FC_ANSWER%"=="0" set "FC_RELEASED=1"
+if "%FC_ANSWER%"=="2" set "FC_HELD=1"
+if not "%FC_ANSWER%"=="0" set "FC_RETRY="
+goto :eof
+
+rem Reads the code of the second install, and sets FC_PUT_BACK when it
+rem failed: the copy kept aside goes back.
+:answered_again
+call :read_out
+set "FC_CODE=%FC_ANSWER%"
+if not "%FC_CODE%"=="0" set "FC_PUT_BACK=1"
+goto :eof
+
+rem After fc /b, which ran last: a copy of the source's bytes in use in the
+rem target is the new version installed, by another run; nothing goes back.
+:installed_meanwhile
+if errorlevel 1 goto :eof
+set "FC_PUT_BACK="
+set "FC_DONE=1"
+goto :eof
+
+rem Reads whether the copy kept aside was installed again (FC_PUT_BACK 0),
+rem and sets FC_KEEP when it was not: that copy is then the only one left.
+:put_back
+call :read_out
+set "FC_PUT_BACK=-%FC_ANSWER%"
+if "%FC_ANSWER%"=="0" set "FC_PUT_BACK=0"
+if not "%FC_ANSWER%"=="0" set "FC_KEEP=1"
 goto :eof
 
 rem Clears the read-only, hidden and system attributes of the copy in the
