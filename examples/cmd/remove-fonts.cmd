@@ -24,14 +24,15 @@ set "FC_SOURCE="
 set "FC_TARGET="
 if not "%~1"=="" set "FC_SOURCE=%~f1"
 if not "%~2"=="" set "FC_TARGET=%~f2"
-rem From the script's own folder, so that CALL finds the one beside it and
-rem reads no percent sign of the folder's name as a variable.
+rem From the script's own folder, named with .\ so that CALL takes the one
+rem beside it (and no other on PATH, where the current folder may not be
+rem searched) and reads no percent sign of the folder's name as a variable.
 set "FC_STATUS=2"
 (call )
 pushd "%~dp0" 2>nul
 if errorlevel 1 goto no_home
 if not exist "fonts-common.cmd" goto no_common
-call fonts-common.cmd
+call .\fonts-common.cmd
 popd
 exit /b %FC_STATUS%
 
