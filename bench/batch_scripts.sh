@@ -30,7 +30,7 @@ wineserver -p 600
 
 windows_path() { echo "Z:${1//\//\\}"; }
 mkdir "$work/tools" "$work/fonts"
-cp "$here/../examples/cmd/install-fonts.cmd" "$fontctl" "$work/tools/"
+cp "$here/../examples/cmd/install-fonts.cmd" "$here/../examples/cmd/fonts-common.cmd" "$fontctl" "$work/tools/"
 # The bare loop: what a caller would write who wants nothing but the
 # installs.
 printf '%s\r\n' '@echo off' 'pushd "%~1"' \

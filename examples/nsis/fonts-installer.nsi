@@ -18,9 +18,11 @@
 ; fonts it installed (registry value and file of each), which the next
 ; version and the uninstaller work from: after a failed run the earlier
 ; uninstaller and record stay as they were. A face that the registry already
-; lists for a file that is not in the record belongs to another program: the
-; installer then stops before it changes anything, and the uninstaller never
-; deletes such a value.
+; lists for a file that is not in the record belongs to another program, and
+; so does a file of a font's name in the font folder that the record does
+; not name: the installer then stops before it changes anything, naming it,
+; and never replaces or deletes such a file; the uninstaller never deletes
+; such a value.
 ;
 ; Built with defines (see README.md beside this file):
 ;   FONTCTL    the fontctl program to bundle: fontctl-utf8.exe, so that
@@ -121,6 +123,9 @@ Var Shipped
 ; The file that KeepCopy keeps, and the folder it keeps it in.
 Var KeepSource
 Var KeepFolder
+; The path that RecordNamesPath looks for, and 1 when the record names it.
+Var RecordPath
+Var InRecord
 ; 1 when an earlier run left an uninstaller, kept in $PLUGINSDIR\uninstaller.
 Var KeptUninstaller
 
@@ -229,6 +234,27 @@ Function KeepCopy
     ${OrIf} $R7 != $R8
         !insertmacro Fail "Could not keep a whole copy of $KeepSource in $KeepFolder, to put it back should the installation fail (the disk may be full). Nothing was changed."
     ${EndIf}
+    ; A copy put back comes back as a normal file, whatever the attributes
+    ; of the one kept.
+    SetFileAttributes "$KeepFolder\$R5" NORMAL
+FunctionEnd
+
+; 1 in $InRecord when a value of the record of the last successful run,
+; whatever its face, names the file $RecordPath (compared ignoring case,
+; as Windows compares paths).
+Function RecordNamesPath
+    StrCpy $InRecord ""
+    StrCpy $R8 0
+    ${Do}
+        EnumRegValue $R7 HKCU "${RECORD_KEY}" $R8
+        ${IfThen} $R7 == "" ${|} ${ExitDo} ${|}
+        IntOp $R8 $R8 + 1
+        ReadRegStr $R6 HKCU "${RECORD_KEY}" $R7
+        ${If} $R6 == $RecordPath
+            StrCpy $InRecord 1
+            ${ExitDo}
+        ${EndIf}
+    ${Loop}
 FunctionEnd
 
 ; Puts back the font of an earlier run that this run took out: its file,
@@ -256,17 +282,31 @@ FunctionEnd
 ; Stops before anything is changed when the registry lists FACE for a file
 ; other than the copy this installer makes, and the record does not name
 ; that file for it: another program's font, whose value and file are not
-; this installer's to replace or delete. Notes whether an earlier run
-; installed the font.
+; this installer's to replace or delete. Stops too when a file of the name
+; FILE is in the font folder and the record does not name it: another
+; program's font, or one put there by hand, which this installer would
+; replace and a failed run or its uninstaller delete. Notes whether an
+; earlier run installed the font: the record names its copy for FACE.
 !macro CheckFontValue N FILE FACE
     ReadRegStr $R0 HKCU "${FONTS_KEY}" "${FACE}"
+    ReadRegStr $R1 HKCU "${RECORD_KEY}" "${FACE}"
     StrCpy $Earlier${N} ""
-    ${If} $R0 == "${USER_FONTS}\${FILE}"
-        StrCpy $Earlier${N} 1
-    ${ElseIf} $R0 != ""
-        ReadRegStr $R1 HKCU "${RECORD_KEY}" "${FACE}"
-        ${If} $R1 != $R0
-            !insertmacro Fail "${FACE} is already installed from another file, $R0, by another program. Uninstall that program first. Nothing was installed."
+    ${If} $R1 == "${USER_FONTS}\${FILE}"
+        ${If} $R0 == $R1
+        ${OrIf} $R0 == ""
+            StrCpy $Earlier${N} 1
+        ${EndIf}
+    ${EndIf}
+    ${If} $R0 != ""
+    ${AndIf} $R0 != "${USER_FONTS}\${FILE}"
+    ${AndIf} $R1 != $R0
+        !insertmacro Fail "${FACE} is already installed from another file, $R0, by another program. Uninstall that program first. Nothing was installed."
+    ${EndIf}
+    ${If} ${FileExists} "${USER_FONTS}\${FILE}"
+        StrCpy $RecordPath "${USER_FONTS}\${FILE}"
+        Call RecordNamesPath
+        ${If} $InRecord != 1
+            !insertmacro Fail "A file that ${NAME} did not install is in the way: ${USER_FONTS}\${FILE} (another program's font, or one put there by hand). Uninstall that program, or move the file away. Nothing was installed."
         ${EndIf}
     ${EndIf}
 !macroend
@@ -352,10 +392,9 @@ FunctionEnd
         DetailPrint "Installed ${FACE}"
     ${Else}
         StrCpy $R3 $R0
-        ; 4 leaves a copy that holds no font; a failed copy (3) may leave
-        ; part of one where there was no file.
-        ${If} $R3 == "4"
-        ${OrIf} $R2 == ""
+        ; Where no file was there, 4 leaves a copy that holds no font;
+        ; where one was, fontctl leaves it as it was.
+        ${If} $R2 == ""
             !insertmacro ClearAttributes "${USER_FONTS}\${FILE}"
             Delete "${USER_FONTS}\${FILE}"
         ${EndIf}

@@ -2,32 +2,87 @@
 (Wine's, or Windows' own) the way an administrator deploys them: copied into
 a folder, with fontctl.exe beside them or on PATH.
 
-Wine's cmd expands a percent sign in the value of a variable or argument once
-more, and in the value of a FOR variable too: a file named "victim%~nH.ttf"
-reads as "victim.ttf" where %%H is a loop's variable, and "%G.ttf" inside the
-loop over %%G makes it crash. Windows' cmd substitutes each value once. So
-folder arguments here hold no percent sign, and font names hold only those
-that Wine leaves as they are ("100% %PATH%"); test_names_that_wine_changes
-shows that the names Wine does change touch no other file."""
+The scripts are written for Windows' cmd, and keep to what Wine's cmd (8 and
+10) does alike. What Wine needs of them, said here once:
+- Wine's cmd expands a percent sign in the value of a variable or argument
+  once more, and in the value of a FOR variable too: a file named
+  "victim%~nH.ttf" reads as "victim.ttf" where %%H is a loop's variable, and
+  "%G.ttf" inside the loop over %%G makes it crash. Windows' cmd substitutes
+  each value once. So folder arguments here hold no percent sign, and font
+  names hold only those that Wine leaves as they are ("100% %PATH%");
+  test_names_that_wine_changes shows that the names Wine does change touch
+  no other file (the scripts look for each name again in the source).
+- Wine's cmd, as Windows', looks for a CALLed label from the line of the
+  CALL onwards and reads each line on the way: some 0.05 ms a line under
+  Wine, so fonts-common.cmd keeps its per-font subroutines right after the
+  loop.
+- Wine's cmd lists hidden and system files in FOR, which Windows' leaves
+  out (the scripts check the attributes themselves); returns nothing for
+  %%~nxG, %%~xG, %%~aG or %%~fG of a path longer than 259 characters (the
+  scripts name a file by %%G and measure paths themselves); finds "NAME\"
+  for a file NAME (a folder is told by "NAME\*"); gives stale text for a
+  substring that starts beyond the end of a value (the scripts pad paths);
+  runs the command after "||" even after a PUSHD that worked (ERRORLEVEL is
+  tested instead); gives no attributes in a FOR nested in a FOR /F, and
+  misreads an IF ... ELSE, or a block holding a program's run and an IF
+  ERRORLEVEL, nested in the loop (the scripts use subroutines there);
+  applies only the last of several ATTRIB flags (the scripts go on one flag
+  a run when one is left); fails MKDIR for a \\?\ path.
+- Wine's cmd returns to the caller of a CALLed batch file only when the
+  CALL names it plainly (CALL "%%NAME%%" runs it but never comes back):
+  install-fonts.cmd and remove-fonts.cmd enter their own folder and CALL
+  .\fonts-common.cmd, which also spares Windows' CALL a second expansion of
+  a percent sign in the folder's name.
+  EXIT /B N in a CALLed batch file gives its caller no N: fonts-common.cmd
+  hands its status back in FC_STATUS.
+- Wine 10's cmd misreads a FOR variable named after a path modifier after a
+  CALL in a nested FOR: the variables are G, I and J.
+- Wine's fc.exe compares nothing and answers 0 for any two files: the cases
+  put the suite's fc_stand_in.exe, which compares as Windows' fc /b does, in
+  the prefix's System32 as fc.exe, chosen over Wine's own by a DLL override.
+- Wine holds no loaded font's file open and lets two copies write one file:
+  the stand-in for fontctl (helpers/fontctl_stand_in.c) answers 3 for a copy
+  in use, as fontctl does on Windows."""
 import concurrent.futures
 import os
 import shutil
 import stat
 import time
-from pathlib import PureWindowsPath
+from pathlib import Path, PureWindowsPath
 
 from caller_case import EXAMPLES, CallerCase
 from e2e_session import ADMIN_SHARE, NEW_SESSION
 
 SCRIPTS = ("install-fonts.cmd", "remove-fonts.cmd")
+# What the two scripts share, which they call from their own folder.
+COMMON = "fonts-common.cmd"
 
 
 class BatchScriptTest(CallerCase):
-    def deploy(self, folder, fontctl=None, name="fontctl.exe"):
-        """The scripts copied into FOLDER, and the program FONTCTL (by
-        default the real one) beside them as NAME; False for none."""
+    comparing_fc = False
+
+    def setUp(self):
+        super().setUp()
+        self.use_comparing_fc()
+
+    def use_comparing_fc(self):
+        """Under Wine, whose fc.exe compares nothing, a comparing one in the
+        prefix's System32, once a run."""
+        if self.session.platform != "wine" or BatchScriptTest.comparing_fc:
+            return
+        system32 = Path(self.session.prefix.path, "drive_c", "windows", "system32")
+        shutil.copyfile(self.session.helper("fc_stand_in.exe"), system32 / "fc.exe")
+        outcome = self.run_tool("reg", "add", r"HKCU\Software\Wine\DllOverrides", "/v", "fc.exe", "/d", "native",
+                                "/f")
+        self.assertEqual(outcome.status, 0, f"the DLL override of fc.exe: {outcome}")
+        BatchScriptTest.comparing_fc = True
+
+    def deploy(self, folder, fontctl=None, name="fontctl.exe", common=True):
+        """The scripts copied into FOLDER, with what they share unless COMMON
+        is False, and the program FONTCTL (by default the real one) beside
+        them as NAME; False for none."""
         self.make_folder(folder)
-        for script in SCRIPTS:
+        for script in SCRIPTS + ((COMMON,) if common else ()):
             shutil.copyfile(EXAMPLES / "cmd" / script, folder / script)
         if fontctl is not False:
             shutil.copyfile(fontctl or self.session.fontctl_exe, folder / name)
@@ -67,9 +122,10 @@ class BatchScriptTest(CallerCase):
 
     def steer(self, tools, list_name, *paths):
         """Writes the stand-in's list LIST_NAME: held-open.txt, copies whose
-        install answers 3 until they are removed; refused.txt, sources whose
-        install answers 3 (a str is a bare file name: every source of that
-        name)."""
+        install answers 3 until they are removed ("*": every copy there is);
+        refused.txt, sources whose install answers 3 (a str is a bare file
+        name: every source of that name); held-elsewhere.txt, copies whose
+        removal answers 2, leaving the file."""
         lines = (path if isinstance(path, str) else self.win(path) for path in paths)
         (tools / list_name).write_bytes("".join(line + "\n" for line in lines).encode())
 
@@ -224,6 +280,7 @@ class BatchScriptTest(CallerCase):
     def test_usage_errors(self):
         with_fontctl = self.deploy(self.sandbox / "tools")
         without_fontctl = self.deploy(self.sandbox / "tools without fontctl", fontctl=False)
+        without_common = self.deploy(self.sandbox / "tools without the common script", common=False)
         source = self.make_folder(self.sandbox / "fonts")
         self.truetype(source / "Example.ttf")
         target = self.sandbox / "target"
@@ -234,6 +291,7 @@ class BatchScriptTest(CallerCase):
             ("a source that is a file", with_fontctl, [source / "Example.ttf", target]),
             ("a target that is a file", with_fontctl, [source, source / "Example.ttf"]),
             ("fontctl.exe neither beside the script nor on PATH", without_fontctl, [source, target]),
+            ("fonts-common.cmd not beside the script", without_common, [source, target]),
             # Removing would delete the fonts themselves.
             ("the source folder as the target", with_fontctl, [source, source]),
             ("the source folder as the target, with a backslash", with_fontctl, [source, self.win(source) + "\\"]),
@@ -244,6 +302,15 @@ class BatchScriptTest(CallerCase):
                     before = self.snapshot(self.sandbox)
                     self.assertLines(self.script(tools, script, *args), 2, [], broadcasts=0)
                     self.assertUnchanged(before, self.sandbox)
+        # A removal from a folder that is not there (mistyped, or a drive
+        # that has gone) would report every font removed.
+        for missing in (target, self.sandbox / "missing" / "Fonts"):
+            with self.subTest("a target folder that is not there", target=missing):
+                before = self.snapshot(self.sandbox)
+                outcome = self.script(with_fontctl, "remove-fonts.cmd", source, missing)
+                self.assertLines(outcome, 2, [], broadcasts=0)
+                self.assertIn(b"no target folder", outcome.stderr)
+                self.assertUnchanged(before, self.sandbox)
 
     def test_folder_without_fonts(self):
         tools = self.deploy(self.sandbox / "tools")
@@ -315,15 +382,17 @@ class BatchScriptTest(CallerCase):
 
         # A second run installs over each copy. On Windows the copies are
         # in the font table, whose files Windows holds open: the install
-        # answers 3, and the script takes each out before it installs again.
-        for run, broadcasts in ((1, 2), (2, self.answer(wine=2, windows=4))):
+        # answers 3, and the copy, the source's very bytes, is that font.
+        for run in (1, 2):
+            in_use = run == 2 and self.answer(wine=False, windows=True)
+            answer = "3 installed already: the copy in use holds the same bytes" if in_use else "0 installed"
             with self.subTest(f"install, run {run}"):
                 outcome = self.script(tools, "install-fonts.cmd", source, target)
                 self.assertLines(outcome, 1, [
-                    f"0 installed: {sans.name}",
-                    f"0 installed: {locked.name}",
+                    f"{answer}: {sans.name}",
+                    f"{answer}: {locked.name}",
                     f"4 no font in the file, copy deleted: {notes.name}",
-                ], broadcasts=broadcasts)
+                ], broadcasts=0 if in_use else 2)
                 self.assertEqual(sorted(path.name for path in target.iterdir()), sorted([sans.name, locked.name]))
                 for font in (sans, locked):
                     self.assertSameBytes(target / font.name, font)
@@ -358,7 +427,7 @@ class BatchScriptTest(CallerCase):
         # answers 1 and deletes nothing, and the script deletes the copy.
         self.assertLines(outcome, 1, [
             f"1 not in the font table, copy deleted: {sans.name}",
-            f"1 not in the font table, copy not deleted: {kept.name}",
+            f"- not the source's copy, left alone: {kept.name}",
         ], broadcasts=0)
         self.assertEqual([path.name for path in target.iterdir()], [kept.name])
         self.assertTrue((target / kept.name / "inside.txt").is_file())
@@ -532,7 +601,11 @@ class BatchScriptTest(CallerCase):
         # in the one target and must neither take the other's for its own
         # nor remove it (it is of this minute), and each install over a
         # copy the other is writing must still leave a whole copy. A first
-        # run, and a run again over the copies.
+        # run, and a run again over the copies. An install whose rename
+        # meets the copy that the other run is adding to the font table
+        # (Wine opens the file then; Windows holds it open as long as the
+        # font is loaded) answers 3: that copy holds the source's bytes,
+        # and the font is installed.
         tools = self.deploy(self.sandbox / "tools")
         source = self.make_folder(self.sandbox / "fonts")
         fonts = [self.truetype(source / f"Example {number}.ttf") for number in range(12)]
@@ -544,8 +617,11 @@ class BatchScriptTest(CallerCase):
             for outcome in outcomes:
                 with self.subTest(run):
                     self.assertEqual(outcome.status, 0, f"exit status; {outcome}")
-                    self.assertEqual(sorted(outcome.stdout.decode("cp1252").splitlines()),
-                                     sorted(f"0 installed: {font.name}" for font in fonts), f"standard output; {outcome}")
+                    lines = outcome.stdout.decode("cp1252").splitlines()
+                    self.assertEqual(sorted(line.rsplit(": ", 1)[-1] for line in lines),
+                                     sorted(font.name for font in fonts), f"standard output; {outcome}")
+                    self.assertLessEqual({line.rsplit(": ", 1)[0] for line in lines}, {
+                        "0 installed", "3 installed already: the copy in use holds the same bytes"}, lines)
             self.assertEqual(sorted(path.name for path in target.iterdir()), sorted(font.name for font in fonts))
             for font in fonts:
                 self.assertSameBytes(target / font.name, font)
@@ -554,17 +630,18 @@ class BatchScriptTest(CallerCase):
     def test_hidden_system_or_read_only_copies(self):
         # Windows copies over none of these, and DEL without /A deletes no
         # hidden or system file; Wine does both, but keeps the attributes of
-        # a file it copies over. The scripts run ATTRIB on such a copy, by
-        # its full path: cmd looks for a program in the current folder, the
-        # source, first, where these stand-ins would run instead.
+        # a file it copies over. The scripts run ATTRIB on such a copy, and
+        # FC on every copy a removal finds, by their full paths: cmd looks
+        # for a program in the current folder, the source, first, where
+        # these stand-ins would run instead.
         tools = self.deploy_stand_in(self.sandbox / "tools")
         source = self.make_folder(self.sandbox / "fonts")
         cases = {"Example Hidden.ttf": ["+h"], "Example System.ttf": ["+s"], "Example Both.ttf": ["+h", "+s"],
                  "Example Read-only.ttf": ["+r"]}
         for name in cases:
             self.truetype(source / name)
-        for planted in ("attrib.cmd", "attrib.bat"):
-            (source / planted).write_bytes(b'@echo planted>"%~dp0planted attrib ran.txt"\r\n')
+        for planted in ("attrib.cmd", "attrib.bat", "fc.cmd", "fc.bat"):
+            (source / planted).write_bytes(b'@echo planted>"%~dp0planted program ran.txt"\r\n')
 
         def plant(target):
             # Copies of these names that are in no font table.
@@ -579,17 +656,21 @@ class BatchScriptTest(CallerCase):
         for name in cases:
             self.assertSameBytes(target / name, source / name)
             self.assertEqual(self.attributes(target / name) & {"R", "H", "S"}, set(), name)
-        self.assertFalse((source / "planted attrib ran.txt").exists())
+        self.assertFalse((source / "planted program ran.txt").exists())
         self.assertEqual(len(self.runs(tools)), len(cases))
 
         # fontctl.exe answers 1 for a copy whose fonts no one added, and the
-        # script deletes it.
+        # script deletes it: copies of the source's bytes, as a run of an
+        # earlier session left them.
         target = self.make_folder(self.sandbox / "planted")
-        plant(target)
+        for name, flags in cases.items():
+            shutil.copyfile(source / name, target / name)
+            self.set_attributes(target / name, *flags)
         outcome = self.script(tools, "remove-fonts.cmd", source, target)
         self.assertLines(outcome, 0, [f"1 not in the font table, copy deleted: {name}" for name in cases],
                          broadcasts=0)
         self.assertEqual(list(target.iterdir()), [])
+        self.assertFalse((source / "planted program ran.txt").exists())
 
     def test_names_that_wine_changes(self):
         # Wine's cmd reads "%~nH" in a FOR value as the name of the running
@@ -643,9 +724,9 @@ class BatchScriptTest(CallerCase):
         installed = [f"0 installed: {font.name}" for font in fonts] + [
             f"4 no font in the file, copy deleted: {notes.name}"]
 
-        def install(target, broadcasts, runs_per_font):
+        def install(target, broadcasts, runs_per_font, lines=installed):
             outcome = self.script(tools, "install-fonts.cmd", source, target)
-            self.assertLines(outcome, 1, installed, broadcasts=broadcasts)
+            self.assertLines(outcome, 1, lines, broadcasts=broadcasts)
             for font in fonts:
                 self.assertSameBytes(target / font.name, font)
             runs = self.runs(tools)
@@ -655,20 +736,15 @@ class BatchScriptTest(CallerCase):
         with self.subTest("a first run"):
             target = self.sandbox / "target"
             install(target, 4, lambda _: ["1"])
-        with self.subTest("a run over copies that an earlier session left"):
-            # Other fonts under the same names, in no font table, one of
-            # them read-only.
-            earlier = self.make_folder(self.sandbox / "earlier session")
-            for font in fonts:
-                self.truetype(earlier / font.name)
-            self.set_attributes(earlier / fonts[0].name, "+r")
-            install(earlier, 4, lambda _: ["1"])
         with self.subTest("a second run in the same session"):
-            # Wine holds no font file open; Windows holds each copy of the
-            # first run, and each font takes three runs: the install that
-            # answers 3, the removal, the install again.
-            install(target, self.answer(wine=4, windows=8),
-                    lambda font: ["1"] if font == notes else self.answer(wine=["1"], windows=["1", "2", "1"]))
+            # Windows holds each copy of the first run open, and the install
+            # over it answers 3 (the stand-in answers so under Wine too): a
+            # copy that holds the source's bytes is that font, installed.
+            self.steer(tools, "held-open.txt", "*")
+            install(target, 0, lambda _: ["1"],
+                    [f"3 installed already: the copy in use holds the same bytes: {font.name}" for font in fonts]
+                    + [f"4 no font in the file, copy deleted: {notes.name}"])
+            (tools / "held-open.txt").unlink()
         with self.subTest("a removal"):
             # fontctl runs for each copy there is; notes.ttf left none.
             outcome = self.script(tools, "remove-fonts.cmd", source, target)
@@ -678,21 +754,33 @@ class BatchScriptTest(CallerCase):
             self.assertEqual([self.commands_for(runs, font.name) for font in fonts + [notes]],
                              [["2"]] * len(fonts) + [[]], runs)
             self.assertEqual(list(target.iterdir()), [])
+        with self.subTest("a run over copies that an earlier session left"):
+            # Other fonts under the same names, in no font table, one of
+            # them read-only.
+            earlier = self.make_folder(self.sandbox / "earlier session")
+            for font in fonts:
+                self.truetype(earlier / font.name)
+            self.set_attributes(earlier / fonts[0].name, "+r")
+            install(earlier, 4, lambda _: ["1"])
 
     def test_a_copy_in_use(self):
         # The stand-in answers 3 for an install over the copy of a loaded
         # font, as fontctl does on Windows, whose font table holds the file
-        # open, until a removal takes it out; and 3 for a source whose copy
-        # fails. A copy in use is kept aside, taken out of the font table
-        # and installed over; when that install fails too, the copy kept
-        # aside goes back, and when it cannot go back either it stays where
-        # it was kept, which the report names: it is the only copy left. A
-        # copy that is not in the font table stays as it is. The list goes on
-        # past each failure. The names hold what cmd could misread.
+        # open, until a removal takes it out; and 3 for a source or a
+        # destination whose copy fails. A copy in use that holds the
+        # source's bytes is that font, installed. One of another version is
+        # taken out only once the new version was installed into the run's
+        # folder in TEMP and taken out again (read, and holding a font): kept
+        # aside, taken out and installed over; when that install fails, the
+        # copy kept aside goes back, and when it cannot go back either it
+        # stays where it was kept, which the report names. A copy that
+        # another program holds open stays in the target, and the report
+        # says so. The list goes on past each failure. The names hold what
+        # cmd could misread.
         tools = self.deploy_stand_in(self.sandbox / "tools & (admin)")
         earlier = self.make_folder(self.sandbox / "1.0 & (x)")
         names = ("A Replaced & (Bold) ^caret !bang!.ttf", "B Copy Fails ^ (2).ttf", "C No Font.ttf",
-                 "F Not Put Back (x) & y.ttf")
+                 "F Not Put Back (x) & y.ttf", "G Put Back.ttf", "H Held Elsewhere.ttf", "I Same Bytes.ttf")
         for name in names:
             self.truetype(earlier / name)
         target = self.make_folder(self.sandbox / "target & (y)")
@@ -705,13 +793,16 @@ class BatchScriptTest(CallerCase):
         self.runs(tools)
 
         newer = self.make_folder(self.sandbox / "2.0 ^ (z)")
-        replaced, copy_fails, _, not_put_back, not_loaded = (self.truetype(newer / name)
-                                                             for name in names + (unloaded.name,))
+        replaced, copy_fails, _, not_put_back, put_back, held, _, not_loaded = (
+            self.truetype(newer / name) for name in names + (unloaded.name,))
         self.non_font(newer / "C No Font.ttf")
+        same = shutil.copyfile(earlier / "I Same Bytes.ttf", newer / "I Same Bytes.ttf")
         added = self.truetype(newer / "E Added.ttf")
         self.steer(tools, "held-open.txt", *(target / name for name in names))
-        # Both the new copy and the earlier one, put back, fail.
-        self.steer(tools, "refused.txt", copy_fails, not_loaded, not_put_back.name)
+        # The new copy fails; the copy put back fails too, or goes back.
+        self.steer(tools, "refused.txt", copy_fails, not_loaded, target / not_put_back.name)
+        self.steer(tools, "refused-once.txt", target / put_back.name)
+        self.steer(tools, "held-elsewhere.txt", target / held.name)
         temp_before = self.runs_in_temp()
 
         outcome = self.script(tools, "install-fonts.cmd", newer, target)
@@ -723,34 +814,191 @@ class BatchScriptTest(CallerCase):
         self.addCleanup(shutil.rmtree, self.temp_folder / run_folder)
         kept = self.temp_folder / run_folder / "kept"
         temp = self.run_tool("cmd", "/c", "echo", "%TEMP%").stdout.decode().strip()
-        # Out and in again: two broadcasts for each font in use, one for the
-        # new font, and one for the font taken out and not put back.
+        # The trial in TEMP, in and out, two broadcasts; out and in again,
+        # two more; one for the new font, one for the font taken out and
+        # not put back.
         self.assertLines(outcome, 1, [
             f"0 installed: {replaced.name}",
-            f"3 copy failed, the earlier copy put back: {copy_fails.name}",
-            "4 no font in the file, the earlier copy put back: C No Font.ttf",
-            f"3 copy failed: {not_loaded.name}",
+            f"3 copy failed, the earlier copy kept in use: {copy_fails.name}",
+            "4 no font in the file, the earlier copy kept in use: C No Font.ttf",
+            f"3 copy failed, the earlier copy kept in use: {not_loaded.name}",
             f"0 installed: {added.name}",
             f"3 copy failed, the earlier copy not put back but kept in {temp}\\{run_folder}\\kept: "
             f"{not_put_back.name}",
-        ], broadcasts=8)
+            f"3 copy failed, the earlier copy put back: {put_back.name}",
+            f"3 copy failed, the earlier copy is out of the font table but still in the target folder: "
+            f"another program holds it open: {held.name}",
+            f"3 installed already: the copy in use holds the same bytes: {same.name}",
+        ], broadcasts=4 + 1 + 3 + 4 + 2)
         runs = self.runs(tools)
         self.assertEqual({name: self.commands_for(runs, name) for name in before | {added.name: b""}}, {
-            replaced.name: ["1", "2", "1"],
-            copy_fails.name: ["1", "2", "1", "1"],
-            "C No Font.ttf": ["1", "2", "1", "1"],
-            not_loaded.name: ["1", "2"],
+            replaced.name: ["1", "1", "2", "2", "1"],
+            copy_fails.name: ["1", "1"],
+            "C No Font.ttf": ["1", "1"],
+            not_loaded.name: ["1", "1"],
             added.name: ["1"],
-            not_put_back.name: ["1", "2", "1", "1"],
+            not_put_back.name: ["1", "1", "2", "2", "1", "1"],
+            put_back.name: ["1", "1", "2", "2", "1", "1"],
+            held.name: ["1", "1", "2", "2"],
+            same.name: ["1"],
         }, runs)
         self.assertSameBytes(target / replaced.name, replaced)
         self.assertSameBytes(target / added.name, added)
-        for name in (copy_fails.name, "C No Font.ttf", not_loaded.name):
+        for name in (copy_fails.name, "C No Font.ttf", not_loaded.name, put_back.name, held.name, same.name):
             self.assertEqual((target / name).read_bytes(), before[name], name)
         self.assertFalse((target / not_put_back.name).exists())
         self.assertEqual([path.name for path in (self.temp_folder / run_folder).iterdir()], ["kept"])
         self.assertEqual([path.name for path in kept.iterdir()], [not_put_back.name])
         self.assertEqual((kept / not_put_back.name).read_bytes(), before[not_put_back.name])
+
+    def test_the_temporary_name_counts_in_the_path_limit(self):
+        # fontctl writes its new copy beside the old one under a name of 12
+        # characters (~FC and five hex digits .TMP) and takes no such path of
+        # 260 or more: in a target folder of 247 characters every install
+        # would answer 3, also where the copy's own path fits. The script
+        # runs none, and a copy in use there stays as it is, in use. (Windows'
+        # CreateDirectory takes no path beyond 247 characters, so there the
+        # script's check folder does not fit either, and it stops before.)
+        tools = self.deploy_stand_in(self.sandbox / "tools")
+        source = self.make_folder(self.sandbox / "fonts")
+        font = self.truetype(source / "a.ttf")
+        size = 247 - len(self.win(self.sandbox)) - 1
+        self.assertGreater(size, 0, f"{self.sandbox} is too long")
+        target = self.make_folder(self.sandbox / ("t" * size))
+        self.assertLessEqual(len(self.win(target / font.name)), 259)
+        earlier = self.truetype(target / font.name)
+        before = earlier.read_bytes()
+        self.steer(tools, "held-open.txt", target / font.name)
+        outcome = self.script(tools, "install-fonts.cmd", source, target)
+        self.assertLines(outcome, *self.answer(
+            wine=(1, [f"- target folder path too long for fontctl's temporary file: {font.name}"]),
+            windows=(2, [])), broadcasts=0)
+        self.assertEqual(self.runs(tools), [])
+        self.assertEqual((target / font.name).read_bytes(), before)
+        if self.session.platform == "wine":
+            # One character less: the temporary name fits, and the font goes in.
+            (tools / "held-open.txt").unlink()
+            shorter = self.make_folder(self.sandbox / ("t" * (size - 1)))
+            outcome = self.script(tools, "install-fonts.cmd", source, shorter)
+            self.assertLines(outcome, 0, [f"0 installed: {font.name}"], broadcasts=1)
+
+    def test_two_runs_into_one_target_with_copies_in_use(self):
+        # Windows holds the copy that one run installed open: the other
+        # run's install over it answers 3, also where that run found no copy
+        # before. The copy holds the source's bytes: the font is installed,
+        # and both runs end 0. The stand-in holds every copy there is.
+        tools = self.deploy_stand_in(self.sandbox / "tools")
+        self.steer(tools, "held-open.txt", "*")
+        source = self.make_folder(self.sandbox / "fonts")
+        fonts = [self.truetype(source / f"Example {number}.ttf") for number in range(12)]
+        target = self.sandbox / "target"
+        answers = {f"{prefix}: {font.name}" for font in fonts
+                   for prefix in ("0 installed", "3 installed already: the copy in use holds the same bytes")}
+        for run in ("first", "again"):
+            with concurrent.futures.ThreadPoolExecutor(2) as pool:
+                outcomes = list(pool.map(lambda _: self.script(tools, "install-fonts.cmd", source, target), range(2)))
+            for outcome in outcomes:
+                with self.subTest(run):
+                    self.assertEqual(outcome.status, 0, f"exit status; {outcome}")
+                    lines = outcome.stdout.decode("cp1252").splitlines()
+                    self.assertEqual(len(lines), len(fonts), f"standard output; {outcome}")
+                    self.assertLessEqual(set(lines), answers, f"standard output; {outcome}")
+            self.assertEqual(sorted(path.name for path in target.iterdir()), sorted(font.name for font in fonts))
+            for font in fonts:
+                self.assertSameBytes(target / font.name, font)
+
+    def test_a_damaged_new_version_keeps_the_good_copy(self):
+        # fontctl answers 4 for a file that holds no font, and leaves a copy
+        # that was there as it was: the script deletes only a copy that this
+        # run made, where none was there, and that holds the source's bytes.
+        tools = self.deploy(self.sandbox / "tools")
+        good = self.make_folder(self.sandbox / "1.0")
+        damaged = self.make_folder(self.sandbox / "2.0")
+        target = self.make_folder(self.sandbox / "target")
+        for name in ("Truncated.ttf", "Text.ttf"):
+            self.truetype(good / name)
+        outcome = self.script(tools, "install-fonts.cmd", good, target)
+        self.assertLines(outcome, 0, ["0 installed: Truncated.ttf", "0 installed: Text.ttf"], broadcasts=2)
+        before = self.snapshot(target)
+        (damaged / "Truncated.ttf").write_bytes((good / "Truncated.ttf").read_bytes()[:100])
+        self.non_font(damaged / "Text.ttf")
+        self.non_font(damaged / "New Text.ttf")
+
+        outcome = self.script(tools, "install-fonts.cmd", damaged, target)
+        self.assertLines(outcome, 1, [
+            "4 no font in the file, the earlier copy kept: Truncated.ttf",
+            "4 no font in the file, the earlier copy kept: Text.ttf",
+            "4 no font in the file, copy deleted: New Text.ttf",
+        ], broadcasts=0)
+        self.assertUnchanged(before, target)
+
+    def test_a_removal_touches_only_the_sources_copies(self):
+        # A file of a font's name in the target that is not the source's
+        # copy (another program's font, an earlier version, a folder) is
+        # left alone, whatever its attributes, and reported: no fontctl
+        # runs for it. Copies of the source's bytes go.
+        tools = self.deploy_stand_in(self.sandbox / "tools")
+        source = self.make_folder(self.sandbox / "share")
+        target = self.make_folder(self.sandbox / "target")
+        ours = self.truetype(source / "Ours.ttf")
+        shutil.copyfile(ours, target / ours.name)
+        # A 34-byte non-font on the share, a good read-only font in the
+        # target; a font of the same size and other bytes; a folder.
+        (source / "Good.ttf").write_bytes(b"x" * 34)
+        self.truetype(target / "Good.ttf")
+        self.set_attributes(target / "Good.ttf", "+r")
+        self.truetype(source / "Same Size.ttf")
+        other = (source / "Same Size.ttf").read_bytes()
+        (target / "Same Size.ttf").write_bytes(other[:-1] + bytes([other[-1] ^ 0xFF]))
+        self.truetype(source / "Folder.ttf")
+        self.make_folder(target / "Folder.ttf")
+        before = self.snapshot(target)
+
+        outcome = self.script(tools, "remove-fonts.cmd", source, target)
+        self.assertLines(outcome, 1, [
+            f"1 not in the font table, copy deleted: {ours.name}",
+            "- not the source's copy, left alone: Good.ttf",
+            "- not the source's copy, left alone: Same Size.ttf",
+            "- not the source's copy, left alone: Folder.ttf",
+        ], broadcasts=0)
+        self.assertUnchanged(before, target, except_for=[target / ours.name])
+        self.assertFalse((target / ours.name).exists())
+        runs = self.runs(tools)
+        self.assertEqual([line.split(" ", 1)[0] for line in runs], ["2"], runs)
+
+    def test_no_font_reads_another_fonts_answer(self):
+        # A program that holds the file that fontctl wrote its code into (a
+        # scanner) keeps the script from deleting it, and from writing it
+        # again: a fontctl run could not start, and the script would read the
+        # code that the font before wrote. The stand-in leaves the file of
+        # one install held open for some seconds. Every font said installed
+        # ran its own install; a font that finds the file still held runs no
+        # fontctl and is reported.
+        tools = self.deploy_stand_in(self.sandbox / "tools")
+        source = self.make_folder(self.sandbox / "fonts")
+        fonts = [self.truetype(source / f"Example {number}.ttf") for number in range(4)]
+        target = self.make_folder(self.sandbox / "target")
+        self.steer(tools, "hold-answer.txt", *(font.name for font in fonts))
+        temp_before = self.runs_in_temp()
+        outcome = self.script(tools, "install-fonts.cmd", source, target)
+        # The run's folder in TEMP may stay, with the file held, for the
+        # holder's seconds.
+        for left in self.runs_in_temp() - temp_before:
+            self.addCleanup(shutil.rmtree, self.temp_folder / left, True)
+        self.addCleanup(time.sleep, 9)
+        runs = self.runs(tools)
+        self.assertEqual(outcome.status, 1, f"exit status; {outcome}")
+        lines = outcome.stdout.decode("cp1252").splitlines()
+        held = "- fontctl's answer file in TEMP is held by another program"
+        self.assertEqual(len(lines), len(fonts), f"standard output; {outcome}")
+        for line in lines:
+            answer, name = line.split(": ", 1)
+            with self.subTest(name):
+                self.assertIn(answer, ("0 installed", held), line)
+                self.assertEqual(self.commands_for(runs, name), ["1"] if answer == "0 installed" else [], runs)
+        self.assertIn(held, [line.split(": ", 1)[0] for line in lines])
+        self.assertEqual(sorted(path.name for path in target.iterdir()),
+                         sorted(line.split(": ", 1)[1] for line in lines if line.startswith("0 installed")))
 
     def test_check_folders_left_behind_are_removed(self):
         # A run stopped between making its check folder in the target and

@@ -157,6 +157,12 @@ class NsisInstallerTest(CallerCase):
         self.assertOutcome(self.fontctl("2", copy), b"1", broadcasts=0)
         self.discard(copy)
 
+    def attributes(self, path):
+        """The letters of PATH's attributes (R, H, S, A) as attrib lists them."""
+        outcome = self.run_tool("attrib", path)
+        self.assertEqual(outcome.status, 0, f"attrib {path}: {outcome}")
+        return set("".join(outcome.stdout.decode("cp1252").split(self.win(path))[0].split()))
+
     def test_install_then_uninstall(self):
         # The uninstaller works from the record of the fonts installed; with
         # the record deleted by hand, from its own list.
@@ -525,6 +531,9 @@ class NsisInstallerTest(CallerCase):
         second, _ = self.build(self.sandbox / "2.0", failing, "setup 2.0.exe")
         self.assertLines(self.run_caller(second, "/S"), 2, [], broadcasts=6)
         self.assertInstalled(installed, name)
+        # Put back as normal files, as the README says.
+        for font, _ in installed:
+            self.assertNotIn("R", self.attributes(self.user_fonts / font.name), font.name)
 
         newer = self.newer_version(self.sandbox / "2.1", installed, ["Example Sans.ttf", "Example Mono.ttf"])
         third, _ = self.build(self.sandbox / "2.1", newer, "setup 2.1.exe")
@@ -549,3 +558,37 @@ class NsisInstallerTest(CallerCase):
         self.assertNoTrace(fonts, None)
         self.assertIsNone(self.registry_value(UNINSTALL_KEY + name, "DisplayName"))
         self.assertEqual(blocker.read_bytes(), blocked)
+
+    def test_a_file_the_record_does_not_name_is_never_replaced(self):
+        # Another product's Beta.ttf in the per-user font folder, under a
+        # face of its own: an installer that ships a Beta.ttf of its own
+        # stops before it changes anything and names the file, whether its
+        # run would succeed or fail at a later font; so it does where a
+        # value of its own face already names that path but the record of
+        # an earlier run does not.
+        self.make_folder(self.user_fonts)
+        other = self.user_fonts / "Beta.ttf"
+        other_value = truetype_value(font_files.write_truetype(other))
+        self.addCleanup(self.discard, other)
+        self.set_registry_value(FONTS_KEY, other_value, "REG_SZ", self.copy_path(other))
+        cases = [
+            ("a run that would succeed", ["Alpha.ttf", "Beta.ttf"], False),
+            ("a run that fails at a later font", ["Alpha.ttf", "Beta.ttf", "notes.ttf"], False),
+            ("a value of its own face naming the file", ["Alpha.ttf", "Beta.ttf"], True),
+        ]
+        for number, (label, names, own_value) in enumerate(cases):
+            with self.subTest(label):
+                folder = self.sandbox / f"fonts {number}"
+                fonts = self.fonts(folder, *names)
+                installer, name = self.build(folder, fonts, f"setup {number}.exe")
+                beta_value = fonts[1][1]
+                if own_value:
+                    self.set_registry_value(FONTS_KEY, beta_value, "REG_SZ", self.copy_path(other))
+                before = self.snapshot(self.user_fonts)
+                outcome = self.run_caller(installer, "/S")
+                self.assertLines(outcome, 2, [], broadcasts=0)
+                self.assertUnchanged(before, self.user_fonts)
+                self.assertEqual(self.registry_value(FONTS_KEY, other_value), self.copy_path(other))
+                self.assertNoTrace([fonts[0]] + fonts[2:], name)
+                if not own_value:
+                    self.assertIsNone(self.registry_value(FONTS_KEY, beta_value))

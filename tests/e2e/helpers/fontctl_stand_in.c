@@ -12,10 +12,22 @@
      held-open.txt  destinations, each the copy of a font that is in the font
                     table, whose file Windows holds open: the install answers
                     3 while that file is there, until a removal (command 2)
-                    of that path takes the font out of the table;
+                    of that path takes the font out of the table; a line
+                    "*" holds every copy there is, as Windows holds each
+                    copy that a run of this session installed;
      refused.txt    sources whose copy fails, as on a full disk; a line that
                     is a bare file name refuses every source of that name
-                    (so also a copy kept aside that is to be put back).
+                    (so also a copy kept aside that is to be put back), and
+                    a destination refuses every install into it;
+     refused-once.txt  destinations whose next install answers 3 (unless
+                    held open), which then leaves the list;
+     held-elsewhere.txt  copies that another program holds open: a removal
+                    (command 2) of one answers 2 and leaves the file, as
+                    fontctl does when the file cannot be deleted;
+     hold-answer.txt  sources (or bare file names) whose install, once run,
+                    leaves its standard output held open for HoldSeconds
+                    by a process of its own that inherits it, as a scanner
+                    holds a file that was just written.
 
    Exit status 0 after such an answer, as fontctl's; 255 with a line on
    standard error when the stand-in itself failed. */
@@ -31,7 +43,10 @@
 
 #include "passing_on.h"
 
-enum { StandInFailed = 255, LongestPath = 32768 };
+enum { StandInFailed = 255, LongestPath = 32768, HoldSeconds = 8 };
+
+/* What the process that holds a standard output open is started with. */
+static const wchar_t HoldArgument[] = L"--hold-answer";
 
 /* FILE NAME beside this program, or NULL. */
 static wchar_t* Beside(const wchar_t* fileName)
@@ -197,11 +212,69 @@ static BOOL RefusedInstall(const wchar_t* rest)
         }
         swprintf(destination, LongestPath, L"%ls\\%ls", arguments[3], name);
         refused = Listed(L"refused.txt", arguments[2]) || Listed(L"refused.txt", name)
-            || (Listed(L"held-open.txt", destination)
+            || Listed(L"refused.txt", destination)
+            || ((Listed(L"held-open.txt", destination) || Listed(L"held-open.txt", L"*"))
                 && GetFileAttributesW(destination) != INVALID_FILE_ATTRIBUTES);
+        if (!refused && Listed(L"refused-once.txt", destination)) {
+            Unlist(L"refused-once.txt", destination);
+            refused = TRUE;
+        }
     }
     LocalFree(arguments);
     return refused;
+}
+
+/* Whether `2 PATH` is a removal of a copy that another program holds open. */
+static BOOL HeldElsewhere(const wchar_t* rest)
+{
+    int count = 0;
+    wchar_t** const arguments = Arguments(rest, &count);
+    BOOL const held = arguments != NULL && count == 3 && wcscmp(arguments[1], L"2") == 0
+        && Listed(L"held-elsewhere.txt", arguments[2]);
+    LocalFree(arguments);
+    return held;
+}
+
+/* Whether `1 SOURCE FOLDER` is an install whose answer is held open. */
+static BOOL HeldAnswer(const wchar_t* rest)
+{
+    int count = 0;
+    wchar_t** const arguments = Arguments(rest, &count);
+    BOOL held = FALSE;
+    if (arguments != NULL && count == 4 && wcscmp(arguments[1], L"1") == 0) {
+        const wchar_t* name = arguments[2];
+        for (const wchar_t* c = arguments[2]; *c != L'\0'; ++c) {
+            if (*c == L'\\' || *c == L'/') {
+                name = c + 1;
+            }
+        }
+        held = Listed(L"hold-answer.txt", arguments[2]) || Listed(L"hold-answer.txt", name);
+    }
+    LocalFree(arguments);
+    return held;
+}
+
+/* Starts this program again, detached, to hold the standard output that it
+   inherits open for HoldSeconds. */
+static void HoldStandardOutput(void)
+{
+    static wchar_t self[LongestPath];
+    DWORD const length = GetModuleFileNameW(NULL, self, LongestPath);
+    if (length == 0 || length >= LongestPath) {
+        return;
+    }
+    static wchar_t commandLine[LongestPath + 64];
+    swprintf(commandLine, LongestPath + 64, L"\"%ls\" %ls", self, HoldArgument);
+    STARTUPINFOW startup = {.cb = sizeof startup, .dwFlags = STARTF_USESTDHANDLES};
+    startup.hStdInput = InheritableStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = InheritableStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = InheritableStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION process;
+    if (CreateProcessW(
+            self, commandLine, NULL, NULL, TRUE, DETACHED_PROCESS, NULL, NULL, &startup, &process)) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
 }
 
 /* Runs fontctl-real.exe with REST as the rest of its command line; its exit
@@ -239,6 +312,10 @@ static DWORD RunReal(const wchar_t* rest)
 int main(void)
 {
     const wchar_t* const rest = AfterOwnName(GetCommandLineW());
+    if (wcscmp(rest + wcsspn(rest, L" \t"), HoldArgument) == 0) {
+        Sleep(HoldSeconds * 1000);
+        return 0;
+    }
     if (!AppendToLog(rest)) {
         fputs("fontctl_stand_in.exe: cannot write fontctl-runs.log\n", stderr);
         return StandInFailed;
@@ -247,10 +324,16 @@ int main(void)
         fputs("3", stdout);
         return 0;
     }
+    if (HeldElsewhere(rest)) {
+        fputs("2", stdout);
+        return 0;
+    }
     Release(rest);
     DWORD const exitCode = RunReal(rest);
     if (exitCode == StandInFailed) {
         fputs("fontctl_stand_in.exe: cannot run fontctl-real.exe\n", stderr);
+    } else if (HeldAnswer(rest)) {
+        HoldStandardOutput();
     }
     return (int)exitCode;
 }
