@@ -359,10 +359,18 @@ class NsisInstallerTest(CallerCase):
     def test_builds_with_the_x86_stubs_alone(self):
         fonts = self.fonts(self.sandbox / "fonts", "Example Sans.ttf")
         installer = self.sandbox / "setup.exe"
-        self.makensis(self.sandbox / "fonts", fonts, installer,
-                      env=self.session.nsis_for_windows_env(self.sandbox / "nsis for windows"))
+        env = self.session.nsis_for_windows_env(self.sandbox / "nsis for windows")
+        self.makensis(self.sandbox / "fonts", fonts, installer, env=env)
         with pefile.PE(str(installer), fast_load=True) as image:
             self.assertEqual(image.FILE_HEADER.Machine, pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"])
+        # The NSIS it was built with is one that has no amd64 stub, as NSIS
+        # for Windows: asked for an amd64 installer, it fails for want of one.
+        amd64 = subprocess.run([self.session.makensis(), "-V1", "-XTarget amd64-unicode",
+                                str(EXAMPLES / "nsis" / "fonts-installer.nsi")],
+                               stdin=subprocess.DEVNULL, capture_output=True, timeout=120, check=False, env=env)
+        said = (amd64.stdout + amd64.stderr).decode(errors="replace")
+        self.assertNotEqual(amd64.returncode, 0, said)
+        self.assertIn("stub", said.lower())
 
     def test_a_failed_upgrade_puts_back_every_font(self):
         # A second version of three installed fonts in which one holds no
