@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian machine, builds fontctl.exe and fontctl-utf8.exe and
-# shows them at work under Wine: installs a generated font into a folder and
-# removes it; then a font whose name the system's code page cannot spell,
-# which only fontctl-utf8.exe reaches.
+# Sets up a fresh Debian machine with what the demo needs (no test tools),
+# builds fontctl.exe and fontctl-utf8.exe and shows them at work under Wine:
+# installs a generated font into a folder and removes it; then a font whose
+# name the system's code page cannot spell, which only fontctl-utf8.exe
+# reaches. Each command is shown as it would be typed at a cmd prompt, with
+# what its printed code means.
 set -euo pipefail
 cd "$(dirname "$0")"
 
-scripts/install-deps.sh
+scripts/install-demo-deps.sh
 cmake --preset windows >/dev/null
 cmake --build build/win --target fontctl fontctl-utf8 >/dev/null
 
@@ -38,17 +40,41 @@ make_font() {
 windows_path() { echo "Z:${1//\//\\}"; }
 folder=$(windows_path "$work/fonts")
 
+# What the printed code of a command means (the README's tables, short).
+meaning() {  # COMMAND CODE
+    case "$1 $2" in
+        "1 0") echo "installed: copied, added to the font table, notice sent" ;;
+        "1 1") echo "not installed: no font file at that path" ;;
+        "1 2") echo "not installed: no folder at that path" ;;
+        "1 3") echo "not installed: the copy failed or was refused; the folder is as it was" ;;
+        "1 4") echo "not installed: the font table took no font from the file" ;;
+        "2 0") echo "removed: fonts taken out and file deleted, or nothing was there" ;;
+        "2 1") echo "nothing done: the file's fonts are not in this session's font table" ;;
+        "2 2") echo "fonts taken out, but the file could not be deleted" ;;
+        *) echo "printed nothing or an unknown code: not done" ;;
+    esac
+}
+
 run() {  # PROGRAM ARGUMENTS...
     local program=$1
     shift
-    echo "\$ $program $*"
+    # As typed at a cmd prompt: each path in double quotes.
+    local typed=$program argument
+    for argument in "$@"; do
+        if [[ $argument == *[\\\ ]* ]]; then
+            typed+=" \"$argument\""
+        else
+            typed+=" $argument"
+        fi
+    done
+    echo "> $typed"
     local code status=0
     code=$(wine_start wine "build/win/$program" "$@" 2>"$work/stderr") || status=$?
     if ((status == 125)); then  # Wine itself failed, so the program never ran
         cat "$work/stderr" >&2
         exit 1
     fi
-    echo "result code: $code (exit status $status)"
+    echo "printed: $code  ($(meaning "$1" "$code")); exit status $status, which is not the result"
 }
 
 show_folder() {

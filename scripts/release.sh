@@ -2,9 +2,9 @@
 # Builds a release of fontctl from this checkout into dist/ (wiped first):
 #   dist/fontctl-VERSION-win64.zip  what the Windows build installs: at its
 #                                   top level the programs, README.md,
-#                                   LICENSE and CHANGELOG.md; the example
-#                                   callers under examples/cmd/ and
-#                                   examples/nsis/
+#                                   LICENSE and CHANGELOG.md; the guides
+#                                   under docs/; the example callers under
+#                                   examples/cmd/ and examples/nsis/
 #   dist/*.exe                      a copy of each program in the archive
 #   dist/BUILDINFO                  the commit, the version and the Debian
 #                                   packages that built it

@@ -47,6 +47,7 @@ class NsisInstallerTest(CallerCase):
         """Runs makensis OPTIONS on the example around fontctl-utf8.exe, as
         its README says; returns the name the installer installs under."""
         name = f"Fontctl E2E {self._testMethodName}"
+        self.addCleanup(self.leave_no_trace, name, fonts)
         defines = [f"-DFONTCTL={self.session.fontctl_utf8_exe}", f"-DFONTS_DIR={fonts_dir}",
                    f"-DOUTFILE={installer}", f"-DNAME={name}"]
         for number, (font, value) in enumerate(fonts, 1):
@@ -57,6 +58,22 @@ class NsisInstallerTest(CallerCase):
         said = (built.stdout + built.stderr).decode(errors="replace")
         self.assertEqual(built.returncode, 0, f"makensis: {said}")
         return name
+
+    def leave_no_trace(self, name, fonts):
+        """Takes away what an installer of the case may have left in the
+        user's real profile (on Windows, the runner's), whether the case
+        passed or not, so that no later case meets it: each font's copy, let
+        go by the font table first, its value under the font key, the
+        uninstall entry and the installer's folder. A file or a value that
+        the case made itself (another program's) is not the installer's."""
+        for font, value in fonts:
+            copy = self.user_fonts / font.name
+            if copy.is_file() and copy.read_bytes() == font.read_bytes():
+                self.discard(copy)
+            if self.registry_value(FONTS_KEY, value) == self.copy_path(font):
+                self.session.registry.delete_value(FONTS_KEY, value)
+        self.session.registry.delete_key(UNINSTALL_KEY + name)
+        shutil.rmtree(self.install_dir(name), ignore_errors=True)
 
     def copy_path(self, font):
         """The full path, as Windows names it, of the copy of FONT in the

@@ -4,7 +4,9 @@ cases run under Wine and on Windows: what differs is asked of the session."""
 import hashlib
 import os
 import re
+import sys
 import tempfile
+import time
 import unittest
 from pathlib import Path, PureWindowsPath
 
@@ -16,6 +18,12 @@ from e2e_session import ORDINARY_USER, SHORT_NAMES
 # The attributes that a snapshot compares: read-only, hidden and system. The
 # archive bit changes with every write, and the rest say how a file is kept.
 SNAPSHOT_ATTRIBUTES = 0x1 | 0x2 | 0x4
+# How long a removal that answered 2 on Windows waits for another program
+# that holds the copy open (the font cache service, Explorer, a virus
+# scanner) to let go, before the case fails naming it; and how often it
+# looks.
+HOLDER_PATIENCE_SECONDS = 30
+HOLDER_POLL_SECONDS = 0.2
 # Where Wine keeps a file's DOS attributes beyond read-only (which is its Unix
 # mode): an extended attribute holding them in hexadecimal, "0x6".
 WINE_ATTRIBUTES = "user.DOSATTRIB"
@@ -167,8 +175,52 @@ class E2ECase(unittest.TestCase):
 
     def fontctl(self, *args, cwd=None, locale=SINGLE_BYTE, utf8=False, **options):
         """Runs `fontctl.exe ARGS`, or fontctl-utf8.exe; Path arguments
-        become Windows paths."""
-        return self.run_program(self.program(utf8), *args, cwd=cwd, locale=locale, **options)
+        become Windows paths. On Windows, a removal that answers 2 while
+        another program holds the copy open is run again once it has let
+        go (see _removal_once_let_go)."""
+        outcome = self.run_program(self.program(utf8), *args, cwd=cwd, locale=locale, **options)
+        if self.session.platform == "windows" and len(args) == 2 and args[0] == "2" and outcome.stdout == b"2":
+            path = str(PureWindowsPath(self.win(cwd or self.sandbox), self.win(args[1])))
+            return self._removal_once_let_go(
+                path, outcome, lambda: self.run_program(self.program(utf8), *args, cwd=cwd, locale=locale, **options))
+        return outcome
+
+    def holders(self, path):
+        """(process id, name) of each process but the suite's own that holds
+        the file open, as Windows' Restart Manager names them."""
+        outcome = self.run_tool(self.session.helper("file_holders.exe"), path)
+        if outcome.status != 0:
+            raise RuntimeError(f"file_holders.exe could not ask about {path}: {outcome}")
+        holders = []
+        for line in outcome.stdout.decode("utf-8", "replace").splitlines():
+            process, _, name = line.partition(" ")
+            if int(process) != os.getpid():
+                holders.append((int(process), name))
+        return holders
+
+    def _removal_once_let_go(self, path, outcome, again):
+        """A removal's answer 2 (the file could not be deleted), told from a
+        fault: Windows' font cache service or Explorer may open a font's file
+        for a moment after an install. When no other process holds the file,
+        2 is the answer. Otherwise, once the holders have let go, the copy is
+        put back in the font table, as the removal found it, and the removal
+        runs again: its answer is the case's. A holder that keeps the file
+        fails the case, named."""
+        held = self.holders(path)
+        if not held:
+            return outcome
+        names = ", ".join(f"{name} ({process})" for process, name in held)
+        deadline = time.monotonic() + HOLDER_PATIENCE_SECONDS
+        while held and time.monotonic() < deadline:
+            time.sleep(HOLDER_POLL_SECONDS)
+            held = self.holders(path)
+        if held:
+            self.fail(f"{path} is still held open by {names} {HOLDER_PATIENCE_SECONDS} s after the removal answered 2")
+        print(f"\n{path}: the removal answered 2 while {names} held the copy; run again once it let go",
+              file=sys.stderr, flush=True)
+        if not self.session.load_font(path):
+            self.fail(f"{path} could not be put back in the font table for the removal to run again")
+        return again()
 
     def run_program(self, program, *args, cwd=None, locale=SINGLE_BYTE, **options):
         """Runs `PROGRAM ARGS` (a path, or a name such as "cmd" that Windows

@@ -19,6 +19,7 @@ ADMIN_SHARE = "another drive that reaches the cases' folders (Wine's Z:, Windows
 LONG_PATHS = "folders and files beyond MAX_PATH made by the suite itself"
 FILE_SIZE_LIMIT = "a limit on the size of each file that the programs of a run write"
 SMALL_FILE_SYSTEM = "a small file system of the cases' own, which a copy can fill"
+POWERSHELL = "Windows PowerShell (powershell.exe)"
 
 # The names by which a run requires what the platform gives (run_e2e.py
 # --require): a required one that is missing fails the run, and each case
@@ -34,6 +35,7 @@ PRECONDITIONS = {
     "LONG_PATHS": LONG_PATHS,
     "FILE_SIZE_LIMIT": FILE_SIZE_LIMIT,
     "SMALL_FILE_SYSTEM": SMALL_FILE_SYSTEM,
+    "POWERSHELL": POWERSHELL,
 }
 
 
@@ -149,12 +151,28 @@ class E2ESession:
         form and each of SPELLINGS."""
         raise NotImplementedError
 
+    def load_font(self, path):
+        """Adds the file to the session's font table, as an install leaves
+        it: whether the font table took a font from it. Windows only."""
+        raise NotImplementedError
+
+    def release_font(self, path):
+        """Takes the file out of the font table, as often as it was added, and
+        leaves it where it is: a platform that holds a loaded font's file
+        open lets go of it."""
+        raise NotImplementedError
+
     def cmd_exe(self):
         """The path of the platform's cmd.exe."""
         raise NotImplementedError
 
     def makensis(self):
         """The command that builds an NSIS installer."""
+        raise NotImplementedError
+
+    def powershell_exe(self):
+        """The path of Windows PowerShell; skips the case where there is
+        none."""
         raise NotImplementedError
 
     def profile(self):
@@ -189,6 +207,20 @@ class E2ESession:
 
     def ordinary_user(self):
         """Programs run as an ordinary user (ordinary_user.OrdinaryUser)."""
+        raise NotImplementedError
+
+    def small_file_system(self, mount, room):
+        """A file system of the case's own with at least ROOM bytes free,
+        small enough for a copy to fill, mounted at the empty folder MOUNT:
+        (an empty folder on it, a function that takes it down again). Skips
+        the case, with the reason, where the platform cannot make one."""
+        raise NotImplementedError
+
+    def start_unwatched(self, program, args):
+        """Starts PROGRAM ARGS without the launcher, its standard handles
+        closed, as a subprocess.Popen whose kill() ends the program's own
+        process at once (SIGKILL to Wine's process, TerminateProcess on
+        Windows)."""
         raise NotImplementedError
 
     def link_folder(self, link, folder):

@@ -89,11 +89,11 @@ class FontctlRunner:
             _remove(stdout_path)
         return Outcome(written, finished.status, (), finished.stderr)
 
-    def launch(self, program, command_line, cwd, locale=SINGLE_BYTE, stdout="inherit"):
+    def launch(self, program, command_line, cwd, locale=SINGLE_BYTE, stdout="inherit", env=None):
         """Starts the program with exactly this command line: bytes in the
         ANSI code page of the locale, or a str, which reaches the program as
         these very characters. stdout "none" starts it without a standard
-        output handle."""
+        output handle. env holds variables to set besides the host's."""
         line_file = self._scratch_file("command-line")
         unicode = isinstance(command_line, str)
         with open(line_file, "wb") as file:
@@ -104,7 +104,7 @@ class FontctlRunner:
         if stdout == "none":
             launcher_env["E2E_STDOUT"] = "none"
         try:
-            return self._run([self._host.windows_path(program)], launcher_env, cwd, locale, None)
+            return self._run([self._host.windows_path(program)], launcher_env, cwd, locale, None, env)
         finally:
             os.remove(line_file)
 

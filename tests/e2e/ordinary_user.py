@@ -154,6 +154,18 @@ class OrdinaryUser:
         self.own(folder)
         os.chmod(folder, stat.S_IRWXU | stat.S_IRGRP | stat.S_IXGRP | stat.S_IROTH | stat.S_IXOTH)
 
+    @staticmethod
+    def deny_reading(path):
+        """The user may not read the file (nor may anyone but root)."""
+        os.chmod(path, 0)
+
+    def deny_creating(self, folder):
+        """A folder the user owns, listed and entered by all, written by
+        none: no entry can be created or deleted there, and the files in it
+        keep their own modes."""
+        self.own(folder)
+        os.chmod(folder, stat.S_IRUSR | stat.S_IXUSR | stat.S_IRGRP | stat.S_IXGRP | stat.S_IROTH | stat.S_IXOTH)
+
     def run(self, program, args, cwd=None):
         """Runs PROGRAM ARGS as the user, through the launcher, in the
         user's folder of files unless told another; a program given by its

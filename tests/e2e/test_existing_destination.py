@@ -68,6 +68,9 @@ class ExistingDestinationTest(E2ECase):
         folder = self.make_folder(case / "folder")
         self.allow_listing(folder)
         self.assertOutcome(self.fontctl_as_ordinary_user("1", font, folder), b"0", broadcasts=1)
+        # Out of the font table, where Windows would hold it open, so that
+        # nothing but the listing stops a new copy.
+        self.session.release_font(folder / "font.ttf")
 
         # Again, once the folder cannot be listed: the copy could replace
         # font.ttf, but whether that name is another file's short name

@@ -11,15 +11,13 @@ import os
 import random
 import re
 import shutil
-import stat
-import subprocess
 import time
 
 import font_files
 import wine_start
 from code_pages import SINGLE_BYTE
 from e2e_case import E2ECase
-from e2e_session import FILE_SIZE_LIMIT, SMALL_FILE_SYSTEM
+from e2e_session import FILE_SIZE_LIMIT
 from fontctl_runner import FontctlRunner
 from fontTools.ttLib import TTFont, newTable
 
@@ -75,20 +73,15 @@ class _FileSizeLimit:
 
 
 class InstallInOneStepTest(E2ECase):
-    def small_file_system(self, size):
-        """A new folder that is the root of a file system of SIZE bytes of its
-        own (a tmpfs), taken down after the case. Skips, with the reason,
-        where the run may not mount one (a container without the right, as
-        the Debian job of the CI workflow, or Windows)."""
-        if self.session.platform != "wine":
-            self.needs(SMALL_FILE_SYSTEM)
-        folder = self.new_dir("small")
-        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={size}", "tmpfs", os.fspath(folder)],
-                                 capture_output=True, check=False)
-        if mounted.returncode != 0:
-            said = " ".join((mounted.stdout + mounted.stderr).decode(errors="replace").split())
-            self.session.skip(SMALL_FILE_SYSTEM, f"mount failed here ({said})")
-        self.addCleanup(subprocess.run, ["umount", os.fspath(folder)], check=True)
+    def small_file_system(self, room):
+        """A new empty folder on a file system of its own with at least ROOM
+        bytes free (a tmpfs of that size under Wine, a virtual disk on
+        Windows), taken down after the case. Skips, with the reason, where
+        the run may not make one (a container without the right to mount, as
+        the Debian job of the CI workflow; Windows without an
+        administrator)."""
+        folder, remove = self.session.small_file_system(self.new_dir("small"), room)
+        self.addCleanup(remove)
         return folder
 
     def test_full_file_system(self):
@@ -97,7 +90,7 @@ class InstallInOneStepTest(E2ECase):
         # one is what an install needs.
         folder = self.small_file_system(64 * PAGE)
         font = padded_font(self.new_dir("source") / "font.ttf", 40 * PAGE + 1)
-        larger = padded_font(self.new_dir("larger") / "font.ttf", 80 * PAGE)
+        larger = padded_font(self.new_dir("larger") / "font.ttf", shutil.disk_usage(folder).total + PAGE)
         cases = [
             # name, the source, pages left free beside the older copy, answer
             ("larger than the file system", larger, None, b"3"),
@@ -112,8 +105,7 @@ class InstallInOneStepTest(E2ECase):
                     os.remove(folder / entry)
                 older = self.truetype(folder / "font.ttf")
                 if free_pages is not None:
-                    space = os.statvfs(folder)
-                    (folder / "filler").write_bytes(bytes(space.f_bavail * space.f_frsize - free_pages * PAGE))
+                    (folder / "filler").write_bytes(bytes(shutil.disk_usage(folder).free - free_pages * PAGE))
                 before = self.snapshot(folder)
                 older_bytes = older.read_bytes()
 
@@ -157,23 +149,26 @@ class InstallInOneStepTest(E2ECase):
                 self.assertEqual(os.listdir(folder), ["font.ttf"])
 
     def test_killed_at_random_moments(self):
-        # Killed outright (SIGKILL to the program's Wine process) once its
-        # temporary file holds a share of the copy that a seeded draw picks,
-        # up to half of it, so that the kill lands while it writes: the
-        # folder holds the older copy, whole, and nothing else. A run that
-        # ends before it is seen writing is not counted.
-        if self.session.platform != "wine":
-            self.skipTest("kills the program's process from outside: only the Wine platform does")
+        # Killed outright (SIGKILL to the program's Wine process,
+        # TerminateProcess on Windows) once its copy holds a share that a
+        # seeded draw picks, up to half of it, so that the kill lands while
+        # it writes: the folder holds the older copy, whole, and nothing
+        # else. A run that ends before it is seen writing is not counted.
+        # Under Wine the copy is seen in the temporary file's size. Windows
+        # opens no file marked for deletion, and lists a file with the size
+        # it had when last closed: there the copy is seen in the free space
+        # it takes on a volume of the case's own.
         case = self.new_dir()
         size = 10000 * PAGE
         font = padded_font(case / "source" / "font.ttf", size)
         older = self.truetype(case / "older" / "font.ttf")
+        folders = case if self.session.platform == "wine" else self.small_file_system(2 * size)
         draw = random.Random(3401)
         killed = 0
         for attempt in range(40):
             share = draw.uniform(0.01, 0.5)
             with self.subTest(attempt=attempt, share=share):
-                folder = self.make_folder(case / f"folder {attempt}")
+                folder = self.make_folder(folders / f"folder {attempt}")
                 shutil.copyfile(older, folder / "font.ttf")
                 before = self.snapshot(folder)
                 if self._kill_when_written(font, folder, int(size * share)):
@@ -183,22 +178,28 @@ class InstallInOneStepTest(E2ECase):
                 break
         self.assertEqual(killed, 10, "too few runs were caught in the middle of their copy")
 
+    def _copy_progress(self, folder):
+        """A function that tells how many bytes of a copy into FOLDER are
+        written so far."""
+        if self.session.platform == "wine":
+            return lambda: max(_temporary_file_sizes(folder), default=0)
+        free = shutil.disk_usage(folder).free
+        return lambda: free - shutil.disk_usage(folder).free
+
     def _kill_when_written(self, font, folder, written):
-        """Runs an install of FONT into FOLDER and kills it once a temporary
-        file there holds WRITTEN bytes or more. False when the run ended
-        before that could be seen."""
-        prefix = self.session.prefix
-        command = prefix.command(["wine", self.program(False), "1", self.win(font), self.win(folder)])
-        with subprocess.Popen(command, env=prefix.env(SINGLE_BYTE), stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL) as process:
+        """Runs an install of FONT into FOLDER and kills it once its copy
+        holds WRITTEN bytes or more. False when the run ended before that
+        could be seen."""
+        progress = self._copy_progress(folder)
+        with self.session.start_unwatched(self.program(False), ["1", self.win(font), self.win(folder)]) as process:
             deadline = time.monotonic() + 60
             while process.poll() is None and time.monotonic() < deadline:
-                if any(size >= written for size in _temporary_file_sizes(folder)):
+                if progress() >= written:
                     process.kill()
                     process.wait()
-                    # The program's Unix process is gone; Wine's server closes
-                    # its files once it has seen that, a moment later, as
-                    # Windows does before it reports a process ended.
+                    # The program's process is gone; Windows closes its files
+                    # before it reports a process ended, Wine's server once
+                    # it has seen that, a moment later.
                     settled = time.monotonic() + 10
                     while any(True for _ in _temporary_file_sizes(folder)) and time.monotonic() < settled:
                         time.sleep(0.01)
@@ -264,10 +265,7 @@ class InstallInOneStepTest(E2ECase):
                 folder = self.make_folder(case / "folder")
                 if existing:
                     self.session.ordinary_user().own(self.non_font(folder / "font.ttf"))
-                # Listed and entered by all, written by none.
-                os.chmod(folder, stat.S_IRUSR | stat.S_IXUSR | stat.S_IRGRP | stat.S_IXGRP | stat.S_IROTH
-                         | stat.S_IXOTH)
-                self.session.ordinary_user().own(folder)
+                self.session.ordinary_user().deny_creating(folder)
                 before = self.snapshot(case)
 
                 self.assertOutcome(self.fontctl_as_ordinary_user("1", font, folder), b"3", broadcasts=0)

@@ -158,7 +158,7 @@ class InstallTouchesNothingElseTest(E2ECase):
             user_folder = self.make_folder(own / "folder")
             self.plant_temporary_names(user_folder, links=False)
             unreadable = self.truetype(own / "source" / "font.ttf")
-            os.chmod(unreadable, 0)
+            self.session.ordinary_user().deny_reading(unreadable)
             for entry in os.scandir(user_folder):
                 self.session.ordinary_user().own(entry.path)
             self.session.ordinary_user().own(user_folder)

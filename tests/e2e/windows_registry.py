@@ -33,3 +33,15 @@ class WindowsRegistry:
                 winreg.DeleteValue(handle, name)
         except FileNotFoundError:
             pass
+
+    def delete_key(self, key):
+        """Deletes HKCU\\KEY and everything under it, if it is there."""
+        winreg = self._winreg
+        try:
+            with winreg.OpenKey(winreg.HKEY_CURRENT_USER, key) as handle:
+                subkeys = [winreg.EnumKey(handle, index) for index in range(winreg.QueryInfoKey(handle)[0])]
+        except FileNotFoundError:
+            return
+        for subkey in subkeys:
+            self.delete_key(key + "\\" + subkey)
+        winreg.DeleteKey(winreg.HKEY_CURRENT_USER, key)

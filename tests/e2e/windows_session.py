@@ -14,8 +14,10 @@ from code_pages import CODE_PAGES
 from e2e_session import (ADMIN_SHARE, CODE_PAGE_PER_RUN, FILE_SIZE_LIMIT, FULL_DEVICE, LONG_PATHS, NEW_SESSION,
                          ORDINARY_USER, OTHER_WINDOWS_VERSION, SHORT_NAMES, SMALL_FILE_SYSTEM, E2ESession)
 from fontctl_runner import FontctlRunner
-from windows_host import WindowsHost, windows_path
+from windows_host import WindowsHost, command_line, windows_path
+from windows_ordinary_user import Unavailable, WindowsOrdinaryUser, account
 from windows_registry import WindowsRegistry
+from windows_small_volume import SmallVolume
 
 # Windows 10 version 1809: the first to load fonts installed for one user.
 PER_USER_FONTS_BUILD = 17763
@@ -41,11 +43,13 @@ class WindowsSystem:
         self._kernel32 = ctypes.windll.kernel32
         self._gdi32 = ctypes.windll.gdi32
         self._gdi32.RemoveFontResourceW.argtypes = [ctypes.c_wchar_p]
+        self._gdi32.AddFontResourceW.argtypes = [ctypes.c_wchar_p]
         self._kernel32.GetShortPathNameW.argtypes = [ctypes.c_wchar_p, ctypes.c_wchar_p, ctypes.c_uint32]
         self._kernel32.GetLogicalDriveStringsW.argtypes = [ctypes.c_uint32, ctypes.c_wchar_p]
         self._kernel32.GetDriveTypeW.argtypes = [ctypes.c_wchar_p]
         self.build = sys.getwindowsversion().build
         self.environ = os.environ
+        self.popen = subprocess.Popen
 
     def ansi_code_page(self):
         return self._kernel32.GetACP()
@@ -87,6 +91,9 @@ class WindowsSystem:
     def remove_font_resource(self, path):
         return self._gdi32.RemoveFontResourceW(path) != 0
 
+    def add_font_resource(self, path):
+        return self._gdi32.AddFontResourceW(path) > 0
+
     @staticmethod
     def create_junction(target, junction):
         import _winapi  # noqa: PLC0415 - only Windows has it
@@ -94,8 +101,17 @@ class WindowsSystem:
         _winapi.CreateJunction(target, junction)
 
     @staticmethod
-    def run(command):
-        return subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True, timeout=60, check=False)
+    def is_mount_point(path):
+        return os.path.ismount(path)
+
+    @staticmethod
+    def run(command, timeout=60):
+        return subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout, check=False)
+
+    @staticmethod
+    def start(line):
+        """Starts the command line, its standard handles closed."""
+        return subprocess.Popen(line, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 class WindowsSession(E2ESession):
@@ -112,13 +128,13 @@ class WindowsSession(E2ESession):
             FULL_DEVICE: "Windows has no device like /dev/full",
             FILE_SIZE_LIMIT: "Windows has no limit on the size of the files one process writes",
             OTHER_WINDOWS_VERSION: "only Wine runs a program as on another Windows version",
-            ORDINARY_USER: "the cases run as the one Windows user the suite runs as",
-            SMALL_FILE_SYSTEM: "the suite mounts no file system of its own on Windows",
         }
+        self._host = None
+        self._ordinary_user = None
 
     def _start(self, scratch):
-        host = WindowsHost(self._code_page, self._system.environ)
-        self.runner = FontctlRunner(host, self.helper("e2e_launcher.exe"), scratch)
+        self._host = WindowsHost(self._code_page, self._system.environ, self._system.popen)
+        self.runner = FontctlRunner(self._host, self.helper("e2e_launcher.exe"), scratch)
         self.registry = WindowsRegistry(self._system.winreg)
         self._lacking.update(self._what_this_windows_lacks())
 
@@ -144,13 +160,23 @@ class WindowsSession(E2ESession):
                                     f"{'runs' if running else 'is not running'}, the suite runs "
                                     f"{'as' if self._system.is_admin() else 'without'} an administrator, and the "
                                     "administrative share needs both")
+        try:
+            account(self._system.environ)
+        except Unavailable as error:
+            lacking[ORDINARY_USER] = str(error)
+        if not self._system.is_admin():
+            lacking[SMALL_FILE_SYSTEM] = ("the suite runs without an administrator, and diskpart, which makes the "
+                                          "cases' small volumes, needs one")
         if not self._system.long_paths_enabled():
             lacking[LONG_PATHS] = (f"long paths are not enabled (LongPathsEnabled under HKLM\\{FILE_SYSTEM_KEY}): "
                                    "Python cannot make the cases' own files beyond MAX_PATH")
         return lacking
 
     def _teardown_steps(self):
-        return [self.work and (lambda: self._remove_tree(self.work))]
+        return [
+            self._ordinary_user and (lambda: self._remove_tree(self._ordinary_user.root)),
+            self.work and (lambda: self._remove_tree(self.work)),
+        ]
 
     def _code_pages(self):
         return {locale: codec for locale, codec in CODE_PAGES.items() if codec == f"cp{self._code_page}"}
@@ -170,6 +196,10 @@ class WindowsSession(E2ESession):
     def cmd_exe(self):
         environ = self._system.environ
         return environ.get("ComSpec") or windows_path(PureWindowsPath(environ["SystemRoot"], "System32", "cmd.exe"))
+
+    def powershell_exe(self):
+        return windows_path(PureWindowsPath(self._system.environ["SystemRoot"], "System32", "WindowsPowerShell",
+                                            "v1.0", "powershell.exe"))
 
     def makensis(self):
         """makensis on PATH, or where NSIS's installer puts it."""
@@ -214,7 +244,32 @@ class WindowsSession(E2ESession):
         return Path(drive + "\\"), remove
 
     def ordinary_user(self):
+        """The WindowsOrdinaryUser of this run, its folder made on first use;
+        skips the case, with the reason, when no user is named or its
+        folder cannot be made."""
+        if self._ordinary_user is None and self.lacks(ORDINARY_USER) is None:
+            try:
+                self._ordinary_user = WindowsOrdinaryUser(self._system, self._host, self.helper("e2e_launcher.exe"),
+                                                          self.helper("run_as_user.exe"), self._system.environ)
+            except Unavailable as error:
+                self._lacking = {**self._lacking, ORDINARY_USER: str(error)}
         self.skip_unless(ORDINARY_USER)
+        return self._ordinary_user
+
+    def release_font(self, path):
+        self._release_font(path)
+
+    def load_font(self, path):
+        return self._system.add_font_resource(windows_path(path))
+
+    def small_file_system(self, mount, room):
+        """A virtual disk of the case's own, mounted at the folder."""
+        self.skip_unless(SMALL_FILE_SYSTEM)
+        volume = SmallVolume(self._system, self._release_fonts_under, self.work, mount, room)
+        return volume.make(), volume.remove
+
+    def start_unwatched(self, program, args):
+        return self._system.start(command_line([windows_path(program), *args]))
 
     def link_folder(self, link, folder):
         # A junction: a symbolic link would need a right that users lack.
@@ -254,6 +309,13 @@ class WindowsSession(E2ESession):
             for _ in range(MOST_LOADS):
                 if not self._system.remove_font_resource(spelling):
                     break
+
+    def _release_fonts_under(self, folder):
+        # Entries that cannot be listed (System Volume Information) hold no
+        # font of the cases'.
+        for parent, _dirs, files in os.walk(folder):
+            for name in files:
+                self._release_font(os.path.join(parent, name))
 
     def _remove_tree(self, path):
         # Python 3.12 renamed the handler's argument.

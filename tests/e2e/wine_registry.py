@@ -39,3 +39,9 @@ class WineRegistry:
         outcome = self._reg("delete", "HKCU\\" + key, "/v", name, "/f")
         if outcome.status != 0 and self.read_value(key, name) is not None:
             raise RegistryError(f"reg failed: {outcome}")
+
+    def delete_key(self, key):
+        """Deletes HKCU\\KEY and everything under it, if it is there."""
+        outcome = self._reg("delete", "HKCU\\" + key, "/f")
+        if outcome.status != 0 and self._reg("query", "HKCU\\" + key).status == 0:
+            raise RegistryError(f"reg failed: {outcome}")

@@ -5,10 +5,11 @@ import getpass
 import os
 import shutil
 import stat
+import subprocess
 from pathlib import Path, PureWindowsPath
 
-from code_pages import CODE_PAGES
-from e2e_session import ORDINARY_USER, E2ESession
+from code_pages import CODE_PAGES, SINGLE_BYTE
+from e2e_session import ORDINARY_USER, POWERSHELL, SMALL_FILE_SYSTEM, E2ESession
 from fontctl_runner import FontctlRunner
 from japanese_locale import build_japanese_locale
 from ordinary_user import OrdinaryUser, Unavailable
@@ -25,6 +26,7 @@ DEBIAN_NSIS = "/usr/share/nsis"
 
 class WineSession(E2ESession):
     platform = "wine"
+    _lacking = {POWERSHELL: "Wine ships no Windows PowerShell"}
 
     def __init__(self, build_dir, program="fontctl.exe"):
         super().__init__(build_dir, program)
@@ -81,6 +83,25 @@ class WineSession(E2ESession):
         self.skip_unless(ORDINARY_USER)
         return self._ordinary_user
 
+    def small_file_system(self, mount, room):
+        """A tmpfs of ROOM bytes: its root is the folder. A container without
+        the right to mount (as the Debian job of the CI workflow) cannot."""
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={room}", "tmpfs", os.fspath(mount)],
+                                 capture_output=True, check=False)
+        if mounted.returncode != 0:
+            said = " ".join((mounted.stdout + mounted.stderr).decode(errors="replace").split())
+            self.skip(SMALL_FILE_SYSTEM, f"mount failed here ({said})")
+        return mount, lambda: subprocess.run(["umount", os.fspath(mount)], check=True)
+
+    def start_unwatched(self, program, args):
+        return subprocess.Popen(self.prefix.command(["wine", program, *args]), env=self.prefix.env(SINGLE_BYTE),
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    @staticmethod
+    def release_font(_path):
+        # Wine holds no font file open.
+        pass
+
     @staticmethod
     def discard_font_file(path, _spellings=()):
         # Wine holds no font file open.
@@ -88,6 +109,9 @@ class WineSession(E2ESession):
 
     def cmd_exe(self):
         return os.path.join(self.prefix.path, "drive_c", "windows", "system32", "cmd.exe")
+
+    def powershell_exe(self):
+        self.skip_unless(POWERSHELL)
 
     @staticmethod
     def makensis():

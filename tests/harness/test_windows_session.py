@@ -6,8 +6,10 @@ deleted.
 
 Usage: test_windows_session.py (no Windows needed)
 """
+import contextlib
 import io
 import os
+import re
 import shutil
 import stat
 import subprocess
@@ -22,16 +24,18 @@ sys.path[:0] = [os.path.join(HERE, "..", "..", "scripts"), os.path.join(HERE, ".
 
 import run_e2e  # noqa: E402
 from code_pages import JAPANESE, SINGLE_BYTE  # noqa: E402
+import e2e_case  # noqa: E402
 from e2e_case import E2ECase  # noqa: E402
 from e2e_session import (ADMIN_SHARE, CODE_PAGE_PER_RUN, FILE_SIZE_LIMIT, FULL_DEVICE, LONG_PATHS,  # noqa: E402
-                         NEW_SESSION, OTHER_WINDOWS_VERSION, SHORT_NAMES, SMALL_FILE_SYSTEM,
+                         NEW_SESSION, ORDINARY_USER, OTHER_WINDOWS_VERSION, SHORT_NAMES, SMALL_FILE_SYSTEM,
                          RequiredButMissing)
 from first_case import SKIP_REASON, AfterTheFirstCase  # noqa: E402
 from windows_facts import facts  # noqa: E402
-from fontctl_runner import FontctlRunner  # noqa: E402
+from fontctl_runner import FontctlRunner, Outcome  # noqa: E402
 from windows_host import WindowsHost, command_line, windows_path  # noqa: E402
 from windows_registry import WindowsRegistry  # noqa: E402
 from windows_session import WindowsSession  # noqa: E402
+from windows_small_volume import attach_script, detach_script, disk_size_mib  # noqa: E402
 
 
 def split_command_line(line):
@@ -173,8 +177,9 @@ class RunnerTest(unittest.TestCase):
 
 
 class FakeKey:
-    def __init__(self, values):
+    def __init__(self, values, subkeys=()):
         self.values = values
+        self.subkeys = list(subkeys)
 
     def __enter__(self):
         return self
@@ -195,9 +200,32 @@ class FakeWinreg:
     def OpenKey(self, root, key, reserved=0, access=0):  # noqa: N802 - winreg's names
         if (root, key) not in self.keys:
             raise FileNotFoundError(key)
-        return FakeKey(self.keys[(root, key)])
+        return FakeKey(self.keys[(root, key)], self._subkeys(root, key))
+
+    def _subkeys(self, root, key):
+        prefix = key + "\\"
+        return sorted({path[len(prefix):].split("\\")[0] for (where, path) in self.keys
+                       if where == root and path.startswith(prefix)})
+
+    @staticmethod
+    def QueryInfoKey(handle):  # noqa: N802
+        return len(handle.subkeys), len(handle.values), 0
+
+    @staticmethod
+    def EnumKey(handle, index):  # noqa: N802
+        return handle.subkeys[index]
+
+    def DeleteKey(self, root, key):  # noqa: N802
+        # As winreg's: a key that still has subkeys is not deleted.
+        if self._subkeys(root, key):
+            raise PermissionError(key)
+        del self.keys[(root, key)]
 
     def CreateKeyEx(self, root, key, reserved, access):  # noqa: N802
+        # As the registry's: the keys on the way are made too.
+        parts = key.split("\\")
+        for depth in range(1, len(parts)):
+            self.keys.setdefault((root, "\\".join(parts[:depth])), {})
         return FakeKey(self.keys.setdefault((root, key), {}))
 
     @staticmethod
@@ -243,6 +271,15 @@ class RegistryTest(unittest.TestCase):
             registry.delete_value("Software\\Test", "Text")
             self.assertIsNone(registry.read_value("Software\\Test", "Text"))
 
+    def test_delete_key_takes_everything_under_it(self):
+        winreg = FakeWinreg({})
+        registry = WindowsRegistry(winreg)
+        for key in ("Software\\Test\\A\\B", "Software\\Test\\C", "Software\\Test", "Software\\Testing"):
+            registry.write_value(key, "Value", "REG_SZ", key)
+        for _ in range(2):  # a key that is not there any more is done
+            registry.delete_key("Software\\Test")
+            self.assertEqual(sorted(path for _, path in winreg.keys), ["Software", "Software\\Testing"])
+
 
 class FakeSystem:
     """What WindowsSession asks of Windows, with fonts loaded by path, and a
@@ -262,6 +299,14 @@ class FakeSystem:
         self.command_status = 0
         self.short_names, self.share, self.admin, self.server, self.long_paths = (short_names, share, admin, server,
                                                                                   long_paths)
+        # diskpart: each script it ran, the folders it mounted a volume at,
+        # and the error it answers with when told to fail.
+        self.scripts = []
+        self.mounted = set()
+        self.diskpart_error = None
+        self.started = []
+        self.popen = StandInLauncher()
+        self.icacls_status = 0
 
     def ansi_code_page(self):
         return self.code_page
@@ -303,8 +348,35 @@ class FakeSystem:
     def create_junction(self, target, junction):
         self.commands.append(["junction", target, junction])
 
-    def run(self, command):
+    def is_mount_point(self, path):
+        return os.fspath(path) in self.mounted
+
+    def start(self, line):
+        self.started.append(line)
+        return f"started {line}"
+
+    def diskpart(self, script):
+        # As diskpart /s: each command in turn, up to the first that fails.
+        self.scripts.append(script)
+        for command in script.splitlines():
+            if self.diskpart_error and command.startswith(self.diskpart_error[0]):
+                return subprocess.CompletedProcess([], 2147942405, self.diskpart_error[1].encode(), b"")
+            created = re.fullmatch(r'create vdisk file="(.*)" maximum=\d+ type=fixed', command)
+            if created:
+                Path(created[1]).write_bytes(b"vhdx")
+            mounted = re.fullmatch(r'assign mount="(.*)"', command)
+            if mounted:
+                self.mounted.add(mounted[1])
+        return subprocess.CompletedProcess([], 0, b"DiskPart successfully ...", b"")
+
+    def run(self, command, timeout=60):
         self.commands.append(command)
+        if command[:2] == ["diskpart", "/s"]:
+            return self.diskpart(Path(command[2]).read_text(encoding="ascii"))
+        if command[0] == "mountvol":
+            self.mounted.discard(command[1])
+        if command[0] == "icacls":
+            return subprocess.CompletedProcess(command, self.icacls_status, b"", b"Access is denied.\r\n")
         if command[:2] == ["sc", "query"]:
             state = b"4  RUNNING" if self.server else b"1  STOPPED"
             return subprocess.CompletedProcess(command, 0, b"SERVICE_NAME: LanmanServer\r\n STATE : " + state, b"")
@@ -339,15 +411,13 @@ class SessionTest(unittest.TestCase):
     def test_what_only_wine_gives_is_skipped_with_the_reason(self):
         session = self.session()
         for need, reason in ((NEW_SESSION, "sign-in"), (FULL_DEVICE, "/dev/full"),
-                             (OTHER_WINDOWS_VERSION, "only Wine"), (FILE_SIZE_LIMIT, "one process writes"),
-                             (SMALL_FILE_SYSTEM, "mounts no file system")):
+                             (OTHER_WINDOWS_VERSION, "only Wine"), (FILE_SIZE_LIMIT, "one process writes")):
             with self.subTest(need):
                 with self.assertRaises(unittest.SkipTest) as skipped:
                     session.skip_unless(need)
                 self.assertIn(need, str(skipped.exception))
                 self.assertIn(reason, str(skipped.exception))
         for name, unsupported in (("restart_session", session.restart_session),
-                                  ("ordinary_user", session.ordinary_user),
                                   ("file_size_limit", lambda: session.file_size_limit(1024))):
             with self.subTest(name), self.assertRaises(unittest.SkipTest):
                 unsupported()
@@ -480,16 +550,17 @@ class SessionTest(unittest.TestCase):
             ({"share": False}, {ADMIN_SHARE: ["\\\\localhost\\C$", "Server service (LanmanServer) runs",
                                               "runs as an administrator"]}),
             ({"share": False, "server": False, "admin": False},
-             {ADMIN_SHARE: ["is not running", "runs without an administrator"]}),
+             {ADMIN_SHARE: ["is not running", "runs without an administrator"],
+              SMALL_FILE_SYSTEM: ["without an administrator", "diskpart"]}),
             ({"long_paths": False}, {LONG_PATHS: ["LongPathsEnabled", "beyond MAX_PATH"]}),
         ]
         for setup, lacking in cases:
             with self.subTest(**setup):
                 session = self.session(**setup, environ={"TEMP": "C:\\Temp"})
-                for need in (SHORT_NAMES, ADMIN_SHARE, LONG_PATHS):
+                for need in (SHORT_NAMES, ADMIN_SHARE, LONG_PATHS, SMALL_FILE_SYSTEM):
                     self.assertIsNone(session.lacks(need), "known before the session starts")
                 with session:
-                    for need in (SHORT_NAMES, ADMIN_SHARE, LONG_PATHS):
+                    for need in (SHORT_NAMES, ADMIN_SHARE, LONG_PATHS, SMALL_FILE_SYSTEM):
                         if need not in lacking:
                             self.assertIsNone(session.lacks(need), need)
                             continue
@@ -523,6 +594,263 @@ class SessionTest(unittest.TestCase):
                 with self.assertRaises(unittest.SkipTest) as skipped:
                     case.aliased_path(path)
                 self.assertIn(f"needs {SHORT_NAMES}: Another Long Font Name.ttf got none", str(skipped.exception))
+
+
+class SmallVolumeTest(unittest.TestCase):
+    """The cases' small volumes on Windows: diskpart's scripts, what is
+    mounted where, and that everything is taken down again, fonts first."""
+
+    def setUp(self):
+        self.system = FakeSystem(environ={"TEMP": "C:\\Temp"})
+        self.session = WindowsSession("build", system=self.system)
+        self.session.__enter__()
+        self.addCleanup(self.session.__exit__, None, None, None)
+        self.mount = Path(tempfile.mkdtemp(prefix="small-", dir=self.session.cases_dir))
+
+    def vhd_files(self):
+        return [name for name in os.listdir(self.session.work) if name.endswith(".vhdx")]
+
+    def test_scripts(self):
+        self.assertEqual(attach_script("C:\\w\\s.vhdx", 9, "C:\\c\\small 1").split("\r\n"), [
+            'create vdisk file="C:\\w\\s.vhdx" maximum=9 type=fixed', 'select vdisk file="C:\\w\\s.vhdx"',
+            "attach vdisk", "create partition primary", 'format fs=ntfs unit=4096 label="fontctl e2e" quick',
+            'assign mount="C:\\c\\small 1"', "exit", ""])
+        self.assertEqual(detach_script("C:\\w\\s.vhdx"),
+                         'select vdisk file="C:\\w\\s.vhdx"\r\ndetach vdisk\r\nexit\r\n')
+        # Room for what is asked, and for the partition's offset and NTFS's
+        # own files beside it.
+        for room, size in ((1, 9), (256 * 1024, 9), (1024 * 1024, 9), (1024 * 1024 + 1, 10), (80 * 1024 * 1024, 88)):
+            with self.subTest(room=room):
+                self.assertEqual(disk_size_mib(room), size)
+
+    def test_made_mounted_and_taken_down_fonts_first(self):
+        files, remove = self.session.small_file_system(self.mount, 256 * 1024)
+        self.assertEqual(files, self.mount / "files")
+        self.assertTrue(files.is_dir())
+        self.assertEqual(self.system.mounted, {str(self.mount)})
+        (vhd,) = self.vhd_files()
+        self.assertIn(f'create vdisk file="{os.path.join(self.session.work, vhd)}" maximum=9 type=fixed',
+                      self.system.scripts[0])
+        self.assertIn(f'assign mount="{self.mount}"', self.system.scripts[0])
+        # A font that a case left loaded from the volume, twice.
+        font = files / "font.ttf"
+        font.write_bytes(b"font")
+        self.system.loaded[str(font)] = 2
+        self.system.removals.clear()
+
+        remove()
+        self.assertEqual(self.system.loaded[str(font)], 0)
+        self.assertEqual(self.system.mounted, set())
+        diskpart_and_mountvol = [command[0] for command in self.system.commands if command[0] != "sc"]
+        self.assertEqual(diskpart_and_mountvol, ["diskpart", "mountvol", "diskpart"])
+        self.assertIn("detach vdisk", self.system.scripts[-1])
+        self.assertEqual(self.vhd_files(), [])
+        self.assertEqual([name for name in os.listdir(self.session.work) if name.startswith("small-")], [],
+                         "diskpart's scripts are left")
+
+    def test_a_failed_step_is_reported_and_undone(self):
+        for failing, undone in (("create vdisk", []), ("format", ["diskpart"]), ("assign", ["diskpart"])):
+            with self.subTest(failing):
+                self.system.commands.clear()
+                self.system.diskpart_error = (failing, "DiskPart has encountered an error: Access is denied.")
+                with self.assertRaisesRegex(RuntimeError, r"diskpart \(attach\) failed .*Access is denied"):
+                    self.session.small_file_system(self.mount, 1024)
+                # What was made is detached and deleted; nothing was mounted.
+                self.assertEqual([command[0] for command in self.system.commands[1:]], undone)
+                self.assertEqual(self.vhd_files(), [])
+
+    def test_without_an_administrator(self):
+        system = FakeSystem(admin=False, environ={"TEMP": "C:\\Temp"})
+        session = WindowsSession("build", system=system)
+        with session:
+            with self.assertRaisesRegex(unittest.SkipTest, "diskpart"):
+                session.small_file_system(self.mount, 1024)
+            session.required = frozenset({SMALL_FILE_SYSTEM})
+            with self.assertRaises(RequiredButMissing):
+                session.small_file_system(self.mount, 1024)
+        self.assertFalse([command for command in system.commands if command[0] == "diskpart"])
+
+    def test_a_program_started_unwatched(self):
+        process = self.session.start_unwatched(PureWindowsPath("C:/a b/fontctl.exe"), ["1", "C:\\x y\\f.ttf", "d"])
+        self.assertEqual(process, 'started "C:\\a b\\fontctl.exe" 1 "C:\\x y\\f.ttf" d')
+
+
+class OrdinaryUserTest(unittest.TestCase):
+    """The ordinary user on Windows: named by the environment, its folder at
+    the root of the system drive with an ACL of its own, the rights the
+    cases take away as deny entries, and its programs started through
+    run_as_user.exe, the launcher included."""
+
+    def setUp(self):
+        self.drive = tempfile.mkdtemp(prefix="system-drive-")
+        self.addCleanup(shutil.rmtree, self.drive, ignore_errors=True)
+        self.build = Path(tempfile.mkdtemp(prefix="build-"))
+        self.addCleanup(shutil.rmtree, self.build)
+        self.helpers = self.build / "tests" / "e2e" / "helpers"
+        self.helpers.mkdir(parents=True)
+        for program in (self.build / "fontctl.exe", self.helpers / "e2e_launcher.exe",
+                        self.helpers / "run_as_user.exe"):
+            program.write_bytes(program.name.encode())
+
+    def session(self, **environ):
+        self.system = FakeSystem(environ={"TEMP": "C:\\Temp", "SystemDrive": self.drive, "PATH": "C:\\Windows",
+                                          **environ})
+        return WindowsSession(self.build, system=self.system)
+
+    def icacls(self):
+        return [[unix_path(command[1]), *command[2:]] for command in self.system.commands if command[0] == "icacls"]
+
+    def test_no_user_named(self):
+        for environ in ({}, {"FONTCTL_E2E_USER": "fontctl-e2e"}, {"FONTCTL_E2E_PASSWORD": "x"}):
+            with self.subTest(environ=environ), self.session(**environ) as session:
+                with self.assertRaisesRegex(unittest.SkipTest, "FONTCTL_E2E_USER and FONTCTL_E2E_PASSWORD"):
+                    session.ordinary_user()
+                session.required = frozenset({ORDINARY_USER})
+                self.assertEqual(list(session.missing_requirements()), [ORDINARY_USER])
+                self.assertEqual(os.listdir(self.drive), [])
+
+    def test_folders_and_rights(self):
+        with self.session(FONTCTL_E2E_USER="fontctl-e2e", FONTCTL_E2E_PASSWORD="pw") as session:
+            user = session.ordinary_user()
+            self.assertIs(session.ordinary_user(), user, "one user for the run")
+            root = user.root
+            self.assertEqual(os.path.dirname(root), self.drive)
+            self.assertEqual(sorted(os.listdir(root)), ["files", "programs", "scratch"])
+            scratch, files = (os.path.join(root, name) for name in ("scratch", "files"))
+            self.assertEqual(self.icacls(), [
+                [root, "/inheritance:r", "/grant:r", "*S-1-5-32-544:(OI)(CI)F", "*S-1-5-18:(OI)(CI)F",
+                 "fontctl-e2e:(OI)(CI)RX"],
+                [scratch, "/grant", "fontctl-e2e:(OI)(CI)F"],
+                [files, "/grant", "fontctl-e2e:(OI)(CI)F"],
+            ])
+            # What lies in a folder given to the user is the user's already.
+            case = Path(files, "case")
+            case.mkdir()
+            font = case / "font.ttf"
+            font.write_bytes(b"font")
+            user.own(case)
+            user.own(font)
+            elsewhere = Path(root, "programs", "font.ttf")
+            elsewhere.write_bytes(b"font")
+            user.own(elsewhere)
+            del self.system.commands[:]
+            user.deny_listing(case)
+            user.allow_listing(case)
+            user.deny_reading(font)
+            user.deny_creating(case)
+            self.assertEqual(self.icacls(), [
+                [str(case), "/deny", "fontctl-e2e:(RD)"],
+                [str(case), "/remove:d", "fontctl-e2e"],
+                [str(font), "/deny", "fontctl-e2e:(RD)"],
+                [str(case), "/deny", "fontctl-e2e:(WD,AD)"],
+            ])
+            self.system.icacls_status = 5
+            with self.assertRaisesRegex(RuntimeError, "icacls .* failed: Access is denied"):
+                user.deny_reading(font)
+        self.assertEqual(os.listdir(self.drive), [], "the user's folder is left")
+
+    def test_programs_start_as_the_user(self):
+        with self.session(FONTCTL_E2E_USER="fontctl-e2e", FONTCTL_E2E_PASSWORD="p w\"'") as session:
+            user = session.ordinary_user()
+            outcome = user.run(str(self.build / "fontctl.exe"), ["1", "a b.ttf"])
+            ((_, arguments, env, cwd),) = self.system.popen.starts
+            programs = os.path.join(user.root, "programs")
+            # run_as_user.exe, then the user's copies of the launcher and the
+            # program, which it may read.
+            self.assertEqual(arguments, [str(self.helpers / "run_as_user.exe"),
+                                         os.path.join(programs, "e2e_launcher.exe"),
+                                         windows_path(os.path.join(programs, "fontctl.exe")), "1", "a b.ttf"])
+            self.assertEqual(Path(programs, "fontctl.exe").read_bytes(), b"fontctl.exe")
+            self.assertEqual(Path(programs, "e2e_launcher.exe").read_bytes(), b"e2e_launcher.exe")
+            self.assertEqual(outcome.stdout, b"ran " + "|".join(arguments[1:]).encode())
+            self.assertEqual(cwd, user.files)
+            scratch = os.path.join(user.root, "scratch")
+            # The credentials go to run_as_user.exe, which takes them out of
+            # what it passes on; the password in no other variable.
+            self.assertEqual((env["E2E_RUN_AS_USER"], env["E2E_RUN_AS_PASSWORD"]), ("fontctl-e2e", "p w\"'"))
+            self.assertEqual([name for name, value in env.items() if value == "p w\"'"], ["E2E_RUN_AS_PASSWORD"])
+            self.assertEqual((env["TEMP"], env["TMP"]), (windows_path(scratch), windows_path(scratch)))
+            self.assertEqual(Path(unix_path(env["E2E_REPORT"])).parent, Path(scratch))
+
+
+class HeldCopyTest(unittest.TestCase):
+    """A removal that answers 2 on Windows while another program holds the
+    copy: run again once the holder lets go, the copy back in the font
+    table; 2 with no other holder is the answer; a holder that keeps the
+    file fails the case, named."""
+
+    class Case(E2ECase):
+        def setUp(self):
+            pass
+
+        def runTest(self):  # noqa: N802 - unittest's name
+            pass
+
+        def run_program(self, program, *args, cwd=None, locale=SINGLE_BYTE, **options):
+            self.runs.append(args)
+            return self.answers.pop(0)
+
+        def run_tool(self, program, *args, cwd=None):
+            self.asked.append((program, args))
+            return self.holder_answers.pop(0) if len(self.holder_answers) > 1 else self.holder_answers[0]
+
+    def case(self, platform, answers, holder_answers, loads=True):
+        session = type("Session", (), {})()
+        session.platform = platform
+        session.fontctl_exe = "fontctl.exe"
+        session.helper = lambda name: "C:\\helpers\\" + name
+        session.windows_path = windows_path
+        session.loaded = []
+        session.load_font = lambda path: session.loaded.append(path) or loads
+        case = self.Case()
+        case.session = session
+        case.sandbox = Path("C:/cases/sandbox")
+        case.runs, case.asked = [], []
+        case.answers = [Outcome(answer, 0, broadcasts, b"") for answer, broadcasts in answers]
+        case.holder_answers = [Outcome(text.encode(), 0, (), b"") for text in holder_answers]
+        return case
+
+    def setUp(self):
+        patience = (e2e_case.HOLDER_PATIENCE_SECONDS, e2e_case.HOLDER_POLL_SECONDS)
+        e2e_case.HOLDER_PATIENCE_SECONDS, e2e_case.HOLDER_POLL_SECONDS = 0.3, 0.01
+        self.addCleanup(setattr, e2e_case, "HOLDER_PATIENCE_SECONDS", patience[0])
+        self.addCleanup(setattr, e2e_case, "HOLDER_POLL_SECONDS", patience[1])
+
+    def test_answers(self):
+        me = os.getpid()
+        copy = "C:\\cases\\folder\\font.ttf"
+        cases = [
+            # platform, fontctl's answers, the holders' answers, the answer, runs, loads
+            ("windows", [(b"0", ((0, 0),))], [""], b"0", 1, 0),
+            ("windows", [(b"2", ())], [""], b"2", 1, 0),
+            ("windows", [(b"2", ())], [f"{me} python.exe\n"], b"2", 1, 0),
+            ("windows", [(b"2", ()), (b"0", ((0, 0),))], ["4242 FontCache\n", "4242 FontCache\n", ""], b"0", 2, 1),
+            ("windows", [(b"2", ()), (b"2", ())], ["17 explorer.exe\n", ""], b"2", 2, 1),
+            ("wine", [(b"2", ())], ["17 explorer.exe\n"], b"2", 1, 0),
+        ]
+        for platform, answers, holder_answers, answer, runs, loads in cases:
+            with self.subTest(platform=platform, answers=answers, holders=holder_answers):
+                case = self.case(platform, answers, holder_answers)
+                with contextlib.redirect_stderr(io.StringIO()) as said:
+                    outcome = case.fontctl("2", copy)
+                self.assertEqual(outcome.stdout, answer)
+                self.assertEqual(len(case.runs), runs)
+                self.assertEqual(case.session.loaded, [copy] * loads)
+                if loads:
+                    self.assertIn("held the copy", said.getvalue())
+                    self.assertIn(holder_answers[0].split()[1], said.getvalue())
+                if platform == "wine":
+                    self.assertEqual(case.asked, [], "the holders asked under Wine")
+
+    def test_a_holder_that_keeps_the_file_fails_the_case_named(self):
+        case = self.case("windows", [(b"2", ())], ["4242 FontCache\n"])
+        with self.assertRaisesRegex(AssertionError, r"still held open by FontCache \(4242\)"):
+            case.fontctl("2", Path("C:/cases/folder/font.ttf"))
+        self.assertEqual(case.session.loaded, [])
+        case = self.case("windows", [(b"2", ())], ["4242 FontCache\n", ""], loads=False)
+        with self.assertRaisesRegex(AssertionError, "could not be put back"), \
+                contextlib.redirect_stderr(io.StringIO()):
+            case.fontctl("2", Path("C:/cases/folder/font.ttf"))
 
 
 class FactsTest(unittest.TestCase):
