@@ -991,16 +991,22 @@ class BatchScriptTest(CallerCase):
             self.addCleanup(shutil.rmtree, self.temp_folder / left, True)
         self.addCleanup(time.sleep, 9)
         runs = self.runs(tools)
-        self.assertEqual(outcome.status, 1, f"exit status; {outcome}")
         lines = outcome.stdout.decode("cp1252").splitlines()
         held = "- fontctl's answer file in TEMP is held by another program"
+        self.assertEqual(outcome.status, 1 if any(line.startswith(held) for line in lines) else 0,
+                         f"exit status; {outcome}")
         self.assertEqual(len(lines), len(fonts), f"standard output; {outcome}")
         for line in lines:
             answer, name = line.split(": ", 1)
             with self.subTest(name):
                 self.assertIn(answer, ("0 installed", held), line)
                 self.assertEqual(self.commands_for(runs, name), ["1"] if answer == "0 installed" else [], runs)
-        self.assertIn(held, [line.split(": ", 1)[0] for line in lines])
+        # Wine's cmd shares the file it redirects into with no one who would
+        # delete it or write it: the held file stops the next font there.
+        # What Windows' cmd shares is not measured here; the rule above holds
+        # either way.
+        if self.session.platform == "wine":
+            self.assertIn(held, [line.split(": ", 1)[0] for line in lines])
         self.assertEqual(sorted(path.name for path in target.iterdir()),
                          sorted(line.split(": ", 1)[1] for line in lines if line.startswith("0 installed")))
 
