@@ -44,21 +44,6 @@ static const wchar_t* const StdoutVariable = L"E2E_STDOUT";
 static const wchar_t* const CommandLineVariable = L"E2E_COMMAND_LINE";
 static const wchar_t* const Utf8Variable = L"E2E_COMMAND_LINE_UTF8";
 
-/* The variable's value, copied, or NULL when it is not set. */
-static wchar_t* TakeVariable(const wchar_t* name)
-{
-    DWORD const size = GetEnvironmentVariableW(name, NULL, 0);
-    wchar_t* value = size > 0 ? malloc(size * sizeof *value) : NULL;
-    if (value != NULL && GetEnvironmentVariableW(name, value, size) + 1 != size) {
-        free(value);
-        value = NULL;
-    }
-    /* Not inherited: a program that the started one starts in turn (our own
-       copy standing in for fontctl.exe, say) must not write our report. */
-    SetEnvironmentVariableW(name, NULL);
-    return value;
-}
-
 /* The file's bytes with a terminating NUL, or NULL. */
 static char* ReadWholeFile(const wchar_t* path)
 {

@@ -189,10 +189,7 @@ int main(void)
     }
     wcscpy(line, commandLine);
 
-    STARTUPINFOW startup = {.cb = sizeof startup, .dwFlags = STARTF_USESTDHANDLES};
-    startup.hStdInput = InheritableStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = InheritableStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = InheritableStdHandle(STD_ERROR_HANDLE);
+    STARTUPINFOW startup = StartupOnOurStdHandles();
     PROCESS_INFORMATION started;
     if (!CreateProcessW(
             NULL, line, NULL, NULL, TRUE, DEBUG_ONLY_THIS_PROCESS, NULL, NULL, &startup, &started)) {

@@ -265,10 +265,7 @@ static void HoldStandardOutput(void)
     }
     static wchar_t commandLine[LongestPath + 64];
     swprintf(commandLine, LongestPath + 64, L"\"%ls\" %ls", self, HoldArgument);
-    STARTUPINFOW startup = {.cb = sizeof startup, .dwFlags = STARTF_USESTDHANDLES};
-    startup.hStdInput = InheritableStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = InheritableStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = InheritableStdHandle(STD_ERROR_HANDLE);
+    STARTUPINFOW startup = StartupOnOurStdHandles();
     PROCESS_INFORMATION process;
     if (CreateProcessW(
             self, commandLine, NULL, NULL, TRUE, DETACHED_PROCESS, NULL, NULL, &startup, &process)) {
@@ -290,10 +287,7 @@ static DWORD RunReal(const wchar_t* rest)
     DWORD exitCode = StandInFailed;
     if (commandLine != NULL) {
         swprintf(commandLine, size, L"\"%ls\"%ls", real, rest);
-        STARTUPINFOW startup = {.cb = sizeof startup, .dwFlags = STARTF_USESTDHANDLES};
-        startup.hStdInput = InheritableStdHandle(STD_INPUT_HANDLE);
-        startup.hStdOutput = InheritableStdHandle(STD_OUTPUT_HANDLE);
-        startup.hStdError = InheritableStdHandle(STD_ERROR_HANDLE);
+        STARTUPINFOW startup = StartupOnOurStdHandles();
         PROCESS_INFORMATION process;
         if (CreateProcessW(real, commandLine, NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process)) {
             CloseHandle(process.hThread);

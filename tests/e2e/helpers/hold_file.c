@@ -81,13 +81,7 @@ int main(void)
         fprintf(stderr, "hold_file: cannot open the file (error %lu)\n", GetLastError());
         return HoldFailed;
     }
-    STARTUPINFOW startup;
-    ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = InheritableStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = InheritableStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = InheritableStdHandle(STD_ERROR_HANDLE);
+    STARTUPINFOW startup = StartupOnOurStdHandles();
     PROCESS_INFORMATION process;
     if (!CreateProcessW(NULL, line, NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process)) {
         fprintf(stderr, "hold_file: cannot start the program (error %lu)\n", GetLastError());

@@ -27,20 +27,6 @@ enum { RunAsFailed = 255 };
 static const wchar_t* const UserVariable = L"E2E_RUN_AS_USER";
 static const wchar_t* const PasswordVariable = L"E2E_RUN_AS_PASSWORD";
 
-/* The variable's value, copied, or NULL when it is not set. The variable
-   goes from our environment, which the program gets. */
-static wchar_t* TakeVariable(const wchar_t* name)
-{
-    DWORD const size = GetEnvironmentVariableW(name, NULL, 0);
-    wchar_t* value = size > 0 ? malloc(size * sizeof *value) : NULL;
-    if (value != NULL && GetEnvironmentVariableW(name, value, size) + 1 != size) {
-        free(value);
-        value = NULL;
-    }
-    SetEnvironmentVariableW(name, NULL);
-    return value;
-}
-
 /* Overwrites the password in memory before it is freed. */
 static void ForgetPassword(wchar_t* password)
 {
@@ -69,14 +55,8 @@ int main(void)
     }
 
     wchar_t* const environment = GetEnvironmentStringsW();
-    STARTUPINFOW startup;
-    ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
     /* The Secondary Logon service hands the program these handles. */
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    STARTUPINFOW startup = StartupOnOurStdHandles();
     PROCESS_INFORMATION process;
     BOOL const started = CreateProcessWithLogonW(user, L".", password, LOGON_WITH_PROFILE, NULL, commandLine,
         CREATE_UNICODE_ENVIRONMENT, environment, NULL, &startup, &process);
