@@ -4,7 +4,7 @@ Wine prefix and X server that are taken down again whatever happens, or on
 Windows itself, natively.
 
 Usage: run_e2e.py BUILD_DIR [-k PATTERN]... [--program NAME] [--cases GLOB]
-                  [--platform wine|windows] [--require NAME,...]
+                  [--platform wine|windows] [--require NAME,...] [--times FILE]
 
 BUILD_DIR is the Windows build folder: fontctl.exe, fontctl-utf8.exe, and the
 helper programs in tests/e2e/helpers/ below it. --program runs every case
@@ -22,6 +22,8 @@ went wrong cannot turn the cases that prove it into skips.
 Whatever the run picks, one case runs first (first_case.py): a generated font
 installed and found from another process; when it fails, every other case is
 skipped with that reason, and the run fails.
+--times writes to FILE where the run's time went: each case, each file of
+cases and the session's start and end, in seconds, the longest first.
 
 Under Wine: needs Debian's python3 (with python3-fonttools), wine, xvfb and
 locales. On Windows: Python with fontTools, and NSIS for the callers' cases.
@@ -30,6 +32,7 @@ import argparse
 import os
 import signal
 import sys
+import time
 import unittest
 
 # No __pycache__ in the source tree.
@@ -37,6 +40,7 @@ sys.dont_write_bytecode = True
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [HERE, os.path.join(HERE, "..", "..", "scripts")]
 
+from case_times import CaseTimes  # noqa: E402
 from e2e_case import E2ECase  # noqa: E402
 from e2e_session import PRECONDITIONS  # noqa: E402
 from first_case import AfterTheFirstCase, first_case  # noqa: E402
@@ -90,6 +94,7 @@ def parse_arguments(argv, environ=os.environ):
                         help="where the programs run (default: %(default)s, by this system)")
     parser.add_argument("--require", type=preconditions, default=environ.get(REQUIRE_VARIABLE, ""),
                         help=f"what the run requires of the platform, NAME,... (default: ${REQUIRE_VARIABLE})")
+    parser.add_argument("--times", metavar="FILE", help="write where the run's time went to FILE")
     args = parser.parse_args(argv)
     if args.platform == "windows" and os.name != "nt":
         parser.error("--platform windows runs the programs natively: it needs Windows")
@@ -115,19 +120,29 @@ def main(argv=None):
         loader.testNamePatterns = [f"*{pattern}*" for pattern in args.patterns]
     suite = AfterTheFirstCase(first_case(), loader.discover(HERE, pattern=args.cases))
     print(f"platform: {args.platform}", flush=True)
+    times = CaseTimes()
+    started = time.monotonic()
     with new_session(args.platform, args.build_dir, args.program) as session:
-        return run_suite(session, suite, args.require)
+        times.add("(session start)", time.monotonic() - started)
+        status = run_suite(session, suite, args.require, times=times)
+        ending = time.monotonic()
+    times.add("(session end)", time.monotonic() - ending)
+    if args.times:
+        times.write(args.times)
+    return status
 
 
-def run_suite(session, suite, required, stream=sys.stdout):
+def run_suite(session, suite, required, stream=sys.stdout, times=None):
     """Runs the suite in the started session: 0 when it passed and nothing
-    that the run requires is missing, 1 otherwise."""
+    that the run requires is missing, 1 otherwise. TIMES (a CaseTimes), when
+    given, takes each case's time."""
     session.required = required
     missing = session.missing_requirements()
     for need, reason in missing.items():
         print(f"required, and missing: {need}: {reason}", file=stream, flush=True)
     E2ECase.session = session
-    result = unittest.TextTestRunner(verbosity=2, stream=stream).run(suite)
+    resultclass = times.result_class() if times else None
+    result = unittest.TextTestRunner(verbosity=2, stream=stream, resultclass=resultclass).run(suite)
     if missing:
         print(f"the run fails: {len(missing)} of what it requires is missing (see the top)", file=stream)
     return 0 if result.wasSuccessful() and not missing else 1
