@@ -53,11 +53,14 @@ class FontctlRunner:
     Windows command to its end (start), returning its status and standard
     error."""
 
-    def __init__(self, host, launcher_exe, scratch_dir, timeout=60):
+    def __init__(self, host, launcher_exe, scratch_dir, timeout=60, server=None):
         self._host = host
         self._launcher = launcher_exe
         self._scratch = scratch_dir
         self._timeout = timeout
+        # A launch_server.LaunchServer of the host, which takes the runs it
+        # serves exactly as a launcher of their own would.
+        self._server = server
         self._serial = itertools.count(1)
 
     def run(self, program, args, cwd, locale=SINGLE_BYTE, stdout=None, env=None):
@@ -113,12 +116,19 @@ class FontctlRunner:
         # process that inherited it, we only wait for the one we started.
         stdout_path = self._scratch_file("stdout")
         report_path = self._scratch_file("report")
+        served = (self._server is not None and not launcher_env
+                  and self._server.serves(arguments, cwd, locale, env, stdout))
         env = {**self._host.env(locale), **(env or {}), **launcher_env,
                "E2E_REPORT": self._host.windows_path(report_path)}
         try:
             with open(stdout_path, "wb") as own_stdout:
-                finished = self._host.start([self._launcher, *arguments], env=env, cwd=cwd,
-                                            stdout=own_stdout if stdout is None else stdout, timeout=self._timeout)
+                finished = None
+                if served:
+                    finished = self._server.run(arguments, cwd, stdout_path, report_path, self._timeout)
+                if finished is None:
+                    finished = self._host.start([self._launcher, *arguments], env=env, cwd=cwd,
+                                                stdout=own_stdout if stdout is None else stdout,
+                                                timeout=self._timeout)
             with open(stdout_path, "rb") as file:
                 written = file.read()
             try:

@@ -3,14 +3,15 @@
 Wine prefix and X server that are taken down again whatever happens, or on
 Windows itself, natively.
 
-Usage: run_e2e.py BUILD_DIR [-k PATTERN]... [--program NAME] [--cases GLOB]
+Usage: run_e2e.py BUILD_DIR [-k PATTERN]... [--program NAME] [--cases GLOB]...
                   [--platform wine|windows] [--require NAME,...] [--times FILE]
 
 BUILD_DIR is the Windows build folder: fontctl.exe, fontctl-utf8.exe, and the
 helper programs in tests/e2e/helpers/ below it. --program runs every case
 with another program of that folder in fontctl.exe's place. --cases picks the
-files of cases to run: by default test_*.py, the cases of fontctl.exe itself;
-callers_*.py holds those of the example callers in examples/. --platform
+files of cases to run (each --cases adds a pattern): by default test_*.py,
+the cases of fontctl.exe itself; callers_*.py holds those of the example
+callers in examples/. --platform
 picks where the programs run: by default Windows on Windows, Wine elsewhere.
 A case that needs what the platform lacks is skipped, with the reason.
 --require names what this run requires of the platform (SHORT_NAMES,
@@ -89,7 +90,8 @@ def parse_arguments(argv, environ=os.environ):
     parser.add_argument("build_dir")
     parser.add_argument("-k", dest="patterns", action="append", help="only tests whose name holds this text")
     parser.add_argument("--program", default="fontctl.exe", help="the program to run as fontctl.exe")
-    parser.add_argument("--cases", default="test_*.py", help="the files of cases to run (default test_*.py)")
+    parser.add_argument("--cases", action="append", metavar="GLOB",
+                        help="a pattern of the files of cases to run; may be given again (default test_*.py)")
     parser.add_argument("--platform", choices=PLATFORMS, default=default_platform(),
                         help="where the programs run (default: %(default)s, by this system)")
     parser.add_argument("--require", type=preconditions, default=environ.get(REQUIRE_VARIABLE, ""),
@@ -118,7 +120,8 @@ def main(argv=None):
     loader = unittest.TestLoader()
     if args.patterns:
         loader.testNamePatterns = [f"*{pattern}*" for pattern in args.patterns]
-    suite = AfterTheFirstCase(first_case(), loader.discover(HERE, pattern=args.cases))
+    cases = unittest.TestSuite(loader.discover(HERE, pattern=pattern) for pattern in args.cases or ["test_*.py"])
+    suite = AfterTheFirstCase(first_case(), cases)
     print(f"platform: {args.platform}", flush=True)
     times = CaseTimes()
     started = time.monotonic()

@@ -12,6 +12,7 @@ from code_pages import CODE_PAGES, SINGLE_BYTE
 from e2e_session import ORDINARY_USER, POWERSHELL, SMALL_FILE_SYSTEM, E2ESession
 from fontctl_runner import FontctlRunner
 from japanese_locale import build_japanese_locale
+from launch_server import LaunchServer
 from ordinary_user import OrdinaryUser, Unavailable
 from wine_prefix import WinePrefix, windows_path
 from wine_registry import WineRegistry
@@ -34,6 +35,7 @@ class WineSession(E2ESession):
         self._x_server = None
         self._locale_dir = None
         self._ordinary_user = None
+        self._launch_server = None
 
     def _start(self, scratch):
         self._locale_dir = os.path.join(self.work, "locales")
@@ -41,11 +43,15 @@ class WineSession(E2ESession):
         self._x_server = XServer(os.path.join(self.work, "xvfb.log"))
         self.prefix = WinePrefix(os.path.join(self.work, "prefix"), self._x_server.display, self._locale_dir)
         self.prefix.create(os.path.join(self.work, "wine.log"))
-        self.runner = FontctlRunner(self.prefix, self.helper("e2e_launcher.exe"), scratch)
+        self._launch_server = LaunchServer(self.prefix, self.helper("e2e_launcher.exe"),
+                                           os.path.join(self.work, "launch-server.log"))
+        self.runner = FontctlRunner(self.prefix, self.helper("e2e_launcher.exe"), scratch,
+                                    server=self._launch_server)
         self.registry = WineRegistry(lambda *args: self.runner.run_tool("reg", args, self.work))
 
     def _teardown_steps(self):
         return [
+            self._launch_server and self._launch_server.stop,
             self.prefix and self.prefix.stop,
             self._ordinary_user and self._ordinary_user.stop,
             self._ordinary_user and (lambda: _remove_tree(self._ordinary_user.root)),

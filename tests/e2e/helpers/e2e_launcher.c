@@ -25,12 +25,25 @@
    default IME window is top-level too, and gets each broadcast as well.
 
    Exit status: the program's, or 255 (with a line on standard error and no
-   report) when the launcher itself failed. */
+   report) when the launcher itself failed.
+
+   With E2E_SERVE set, the launcher stays up and starts one program after
+   another, each as above, for a whole session: a Wine start saved on every
+   run. Each request is one line on standard input, fields separated by
+   tabs, in UTF-8: the report file, the program's standard input, output
+   ("-" for none) and error files, its current folder, and its command line
+   (CreateProcessW's, the program found from it). Before the program starts,
+   the queue is emptied, so that only its own broadcasts are reported. When
+   the request has been served, "done" and a line end go to standard output.
+   A program that cannot be started gets a line in its error file and no
+   report. The launcher ends at the end of its input. */
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 #include <shellapi.h>
 
+#include <fcntl.h>
+#include <io.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -43,6 +56,9 @@ static const wchar_t* const ReportVariable = L"E2E_REPORT";
 static const wchar_t* const StdoutVariable = L"E2E_STDOUT";
 static const wchar_t* const CommandLineVariable = L"E2E_COMMAND_LINE";
 static const wchar_t* const Utf8Variable = L"E2E_COMMAND_LINE_UTF8";
+static const wchar_t* const ServeVariable = L"E2E_SERVE";
+
+enum { RequestFields = 6, LongestRequest = 1 << 16 };
 
 /* The file's bytes with a terminating NUL, or NULL. */
 static char* ReadWholeFile(const wchar_t* path)
@@ -206,8 +222,138 @@ static BOOL WriteReport(const wchar_t* path, HWND window, DWORD exitCode, DWORD 
     return fclose(report) == 0 && written;
 }
 
+/* Our own handle, kept from every program we start. */
+static void KeepToOurselves(DWORD which)
+{
+    HANDLE const handle = GetStdHandle(which);
+    if (handle != NULL && handle != INVALID_HANDLE_VALUE) {
+        SetHandleInformation(handle, HANDLE_FLAG_INHERIT, 0);
+    }
+}
+
+/* The file of a request's field, opened for the program to inherit; NULL
+   for "-" (no handle), INVALID_HANDLE_VALUE when it cannot be opened. */
+static HANDLE OpenForProgram(const char* path, DWORD access)
+{
+    if (strcmp(path, "-") == 0) {
+        return NULL;
+    }
+    wchar_t* const widePath = WideFrom(CP_UTF8, path);
+    if (widePath == NULL) {
+        return INVALID_HANDLE_VALUE;
+    }
+    SECURITY_ATTRIBUTES inherited = {.nLength = sizeof inherited, .bInheritHandle = TRUE};
+    HANDLE const file = CreateFileW(widePath, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        &inherited, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    free(widePath);
+    return file;
+}
+
+static void CloseIfOpen(HANDLE handle)
+{
+    if (handle != NULL && handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(handle);
+    }
+}
+
+/* Splits the request line in place into its fields; FALSE when it has
+   another number of them. The command line, last, may hold tabs. */
+static BOOL SplitRequest(char* line, char* fields[RequestFields])
+{
+    line[strcspn(line, "\r\n")] = '\0';
+    for (int field = 0; field < RequestFields - 1; ++field) {
+        fields[field] = line;
+        char* const tab = strchr(line, '\t');
+        if (tab == NULL) {
+            return FALSE;
+        }
+        *tab = '\0';
+        line = tab + 1;
+    }
+    fields[RequestFields - 1] = line;
+    return TRUE;
+}
+
+/* Serves one request: starts the program, waits for it and writes the
+   report. What went wrong goes to the program's error file, or to ours. */
+static void ServeRequest(HWND window, char* fields[RequestFields])
+{
+    MSG message;
+    while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) { }
+    HANDLE const input = OpenForProgram(fields[1], GENERIC_READ);
+    HANDLE const output = OpenForProgram(fields[2], GENERIC_WRITE);
+    HANDLE const error = OpenForProgram(fields[3], GENERIC_WRITE);
+    wchar_t* const reportPath = WideFrom(CP_UTF8, fields[0]);
+    wchar_t* const folder = WideFrom(CP_UTF8, fields[4]);
+    wchar_t* const commandLine = WideFrom(CP_UTF8, fields[5]);
+    if (input == INVALID_HANDLE_VALUE || output == INVALID_HANDLE_VALUE || error == INVALID_HANDLE_VALUE
+        || error == NULL || reportPath == NULL || folder == NULL || commandLine == NULL) {
+        fputs("e2e_launcher.exe: a request names a file that cannot be opened, or is not UTF-8\n", stderr);
+    } else {
+        STARTUPINFOW startup = {.cb = sizeof startup, .dwFlags = STARTF_USESTDHANDLES};
+        startup.hStdInput = input;
+        startup.hStdOutput = output;
+        startup.hStdError = error;
+        PROCESS_INFORMATION process;
+        if (CreateProcessW(NULL, commandLine, NULL, NULL, TRUE, 0, NULL, folder, &startup, &process)) {
+            CloseHandle(process.hThread);
+            WaitForSingleObject(process.hProcess, INFINITE);
+            DWORD exitCode = LauncherFailed;
+            GetExitCodeProcess(process.hProcess, &exitCode);
+            CloseHandle(process.hProcess);
+            if (!WriteReport(reportPath, window, exitCode, process.dwProcessId)) {
+                fputs("e2e_launcher.exe: cannot write the report\n", stderr);
+            }
+        } else {
+            char said[96];
+            DWORD written = 0;
+            int const length = snprintf(said, sizeof said,
+                "e2e_launcher.exe: cannot start the program (error %lu)\n", GetLastError());
+            WriteFile(error, said, (DWORD)length, &written, NULL);
+        }
+    }
+    CloseIfOpen(input);
+    CloseIfOpen(output);
+    CloseIfOpen(error);
+    free(reportPath);
+    free(folder);
+    free(commandLine);
+}
+
+/* Serves requests until the end of standard input. */
+static int Serve(HWND window)
+{
+    KeepToOurselves(STD_INPUT_HANDLE);
+    KeepToOurselves(STD_OUTPUT_HANDLE);
+    KeepToOurselves(STD_ERROR_HANDLE);
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+    static char line[LongestRequest];
+    char* fields[RequestFields];
+    while (fgets(line, sizeof line, stdin) != NULL) {
+        if (SplitRequest(line, fields)) {
+            ServeRequest(window, fields);
+        } else {
+            fputs("e2e_launcher.exe: a request without its six fields\n", stderr);
+        }
+        fputs("done\n", stdout);
+        fflush(stdout);
+    }
+    return 0;
+}
+
 int main(void)
 {
+    wchar_t* const serve = TakeVariable(ServeVariable);
+    if (serve != NULL) {
+        free(serve);
+        HWND const window = CreateListeningWindow();
+        if (window == NULL) {
+            fputs("e2e_launcher.exe: cannot create the window (is there an X server?)\n", stderr);
+            return LauncherFailed;
+        }
+        return Serve(window);
+    }
     wchar_t* const reportPath = TakeVariable(ReportVariable);
     wchar_t* const stdoutMode = TakeVariable(StdoutVariable);
     BOOL const inheritStdout = stdoutMode == NULL || wcscmp(stdoutMode, L"none") != 0;
