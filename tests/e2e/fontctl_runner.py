@@ -116,15 +116,15 @@ class FontctlRunner:
         # process that inherited it, we only wait for the one we started.
         stdout_path = self._scratch_file("stdout")
         report_path = self._scratch_file("report")
-        served = (self._server is not None and not launcher_env
-                  and self._server.serves(arguments, cwd, locale, env, stdout))
+        served = self._server is not None and self._server.serves(arguments, cwd, locale, env, stdout, launcher_env)
         env = {**self._host.env(locale), **(env or {}), **launcher_env,
                "E2E_REPORT": self._host.windows_path(report_path)}
         try:
             with open(stdout_path, "wb") as own_stdout:
                 finished = None
                 if served:
-                    finished = self._server.run(arguments, cwd, stdout_path, report_path, self._timeout)
+                    finished = self._server.run(arguments, cwd, stdout_path, report_path, self._timeout,
+                                                launcher_env)
                 if finished is None:
                     finished = self._host.start([self._launcher, *arguments], env=env, cwd=cwd,
                                                 stdout=own_stdout if stdout is None else stdout,

@@ -19,6 +19,8 @@ from code_pages import SINGLE_BYTE
 
 # The longest request line the launcher reads (its buffer, less room).
 _LONGEST_REQUEST = 60_000
+# The launcher's own variables of a run that a request can carry instead.
+_LAUNCHER_VARIABLES = ("E2E_COMMAND_LINE", "E2E_COMMAND_LINE_UTF8", "E2E_STDOUT")
 
 
 def wine_command_line(arguments):
@@ -52,10 +54,13 @@ class LaunchServer:
         self._process = None
         self._lock = threading.Lock()
 
-    def serves(self, arguments, cwd, locale, env, stdout):
+    def serves(self, arguments, cwd, locale, env, stdout, launcher_env=None):
         """Whether a run of ARGUMENTS (the program first) would be served as
-        a launcher of its own would run it."""
+        a launcher of its own would run it, given LAUNCHER_ENV, the
+        launcher's own variables of the run (a command line from a file,
+        no standard output)."""
         return (locale == SINGLE_BYTE and not env and stdout is None and self._prefix.file_size_limit is None
+                and set(launcher_env or {}) <= set(_LAUNCHER_VARIABLES)
                 and all(plain(argument) for argument in arguments) and self.folder(cwd) is not None)
 
     def folder(self, cwd):
@@ -72,24 +77,33 @@ class LaunchServer:
                 return None
         return self._prefix.windows_path(real)
 
-    def run(self, arguments, cwd, stdout_path, report_path, timeout):
+    def run(self, arguments, cwd, stdout_path, report_path, timeout, launcher_env=None):
         """Runs ARGUMENTS, writing its standard output to STDOUT_PATH and the
-        launcher's report to REPORT_PATH: its Finished (status 0; the status
-        is the report's), or None when another run is being served."""
+        launcher's report to REPORT_PATH, as a launcher with the variables
+        LAUNCHER_ENV would: its Finished (status 0; the status is the
+        report's), or None when another run is being served."""
         if not self._lock.acquire(blocking=False):
             return None
         try:
-            return self._serve(arguments, cwd, stdout_path, report_path, timeout)
+            return self._serve(arguments, cwd, stdout_path, report_path, timeout, launcher_env or {})
         finally:
             self._lock.release()
 
-    def _serve(self, arguments, cwd, stdout_path, report_path, timeout):
+    def _serve(self, arguments, cwd, stdout_path, report_path, timeout, launcher_env):
         if self._process is None or self._process.poll() is not None:
             self._start()
         stderr_path = report_path + ".stderr"
         open(stderr_path, "wb").close()
-        fields = [self._prefix.windows_path(path) for path in (report_path, os.devnull, stdout_path, stderr_path)]
-        request = "\t".join([*fields, self.folder(cwd), wine_command_line(arguments)]) + "\n"
+        if launcher_env.get("E2E_STDOUT") == "none":
+            stdout_path = None
+        fields = [self._prefix.windows_path(path) if path else "-"
+                  for path in (report_path, os.devnull, stdout_path, stderr_path)]
+        line_file = launcher_env.get("E2E_COMMAND_LINE")
+        if line_file is None:
+            command = ["-", "-", wine_command_line(arguments)]
+        else:
+            command = [line_file, "1" if "E2E_COMMAND_LINE_UTF8" in launcher_env else "0", arguments[0]]
+        request = "\t".join([*fields, self.folder(cwd), *command]) + "\n"
         if len(request.encode()) > _LONGEST_REQUEST or "\n" in request[:-1]:
             raise ValueError(f"a request the launcher cannot read: {request[:200]!r}...")
         try:

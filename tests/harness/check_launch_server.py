@@ -82,6 +82,25 @@ class LaunchServerTest(unittest.TestCase):
                 self.assertEqual((served.stdout, served.status, served.broadcasts),
                                  (own.stdout, own.status, own.broadcasts))
 
+    def test_exact_command_lines(self):
+        program, log = self.stand_in()
+        lines = [b'fontctl.exe 1 "a b" c\\', b'x  \t"un closed \xe9\xff 2', "x \u00e9\u4e2d\U0001f600 \"q\"\t 1",
+                 "", b""]
+        for line in lines:
+            for stdout in ("inherit", "none"):
+                with self.subTest(line=line, stdout=stdout):
+                    served, own = (runner.launch(program, line, self.folder, stdout=stdout)
+                                   for runner in (self.served, self.own))
+                    with open(log, "rb") as file:
+                        logged = file.read().splitlines()
+                    os.remove(log)
+                    self.assertEqual(len(logged), 2, logged)
+                    self.assertEqual(logged[0], logged[1])
+                    self.assertEqual((served.stdout, served.status, served.broadcasts),
+                                     (own.stdout, own.status, own.broadcasts))
+        self.assertTrue(self.server.serves([self.session.windows_path(program)], self.folder, SINGLE_BYTE, None,
+                                           None, {"E2E_COMMAND_LINE": "x", "E2E_STDOUT": "none"}))
+
     def test_current_folder_and_standard_handles(self):
         subfolder = os.path.join(self.folder, "a folder")
         os.makedirs(subfolder)

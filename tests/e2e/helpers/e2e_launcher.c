@@ -31,8 +31,10 @@
    another, each as above, for a whole session: a Wine start saved on every
    run. Each request is one line on standard input, fields separated by
    tabs, in UTF-8: the report file, the program's standard input, output
-   ("-" for none) and error files, its current folder, and its command line
-   (CreateProcessW's, the program found from it). Before the program starts,
+   ("-" for none) and error files, its current folder, then either "-", a
+   field that is not read and the command line (CreateProcessW's, the
+   program found from it), or the file of the command line (as
+   E2E_COMMAND_LINE), "1" when it is in UTF-8, and the program's path. Before the program starts,
    the queue is emptied, so that only its own broadcasts are reported. When
    the request has been served, "done" and a line end go to standard output.
    A program that cannot be started gets a line in its error file and no
@@ -58,7 +60,7 @@ static const wchar_t* const CommandLineVariable = L"E2E_COMMAND_LINE";
 static const wchar_t* const Utf8Variable = L"E2E_COMMAND_LINE_UTF8";
 static const wchar_t* const ServeVariable = L"E2E_SERVE";
 
-enum { RequestFields = 6, LongestRequest = 1 << 16 };
+enum { RequestFields = 8, LongestRequest = 1 << 16 };
 
 /* The file's bytes with a terminating NUL, or NULL. */
 static char* ReadWholeFile(const wchar_t* path)
@@ -104,46 +106,90 @@ static wchar_t* WideFrom(UINT codePage, const char* text)
     return wide;
 }
 
-/* Fills the standard handles of a STARTUPINFOA or STARTUPINFOW: ours, but no
-   standard output unless inheritStdout. */
-static void UseStdHandles(DWORD* flags, HANDLE* input, HANDLE* output, HANDLE* error, BOOL inheritStdout)
+/* Where a program starts: its standard handles (output NULL for none) and
+   its current folder (NULL for ours). */
+typedef struct {
+    HANDLE input;
+    HANDLE output;
+    HANDLE error;
+    const wchar_t* folder;
+} StartIn;
+
+/* Our own standard handles, made inheritable, and our folder: no standard
+   output unless inheritStdout. */
+static StartIn OurOwn(BOOL inheritStdout)
 {
-    *flags = STARTF_USESTDHANDLES;
-    *input = InheritableStdHandle(STD_INPUT_HANDLE);
-    *output = inheritStdout ? InheritableStdHandle(STD_OUTPUT_HANDLE) : NULL;
-    *error = InheritableStdHandle(STD_ERROR_HANDLE);
+    StartIn const own = {
+        .input = InheritableStdHandle(STD_INPUT_HANDLE),
+        .output = inheritStdout ? InheritableStdHandle(STD_OUTPUT_HANDLE) : NULL,
+        .error = InheritableStdHandle(STD_ERROR_HANDLE),
+        .folder = NULL,
+    };
+    return own;
 }
 
 /* Starts the program with a command line in the ANSI code page. */
 static BOOL StartNarrow(
-    const wchar_t* program, char* commandLine, BOOL inheritStdout, PROCESS_INFORMATION* process)
+    const wchar_t* program, char* commandLine, const StartIn* in, PROCESS_INFORMATION* process)
 {
     /* Our own arguments, the program's path among them, are in the ANSI
        code page too. */
     int const size = WideCharToMultiByte(CP_ACP, 0, program, -1, NULL, 0, NULL, NULL);
     char* narrowProgram = size > 0 ? malloc((size_t)size) : NULL;
+    char* narrowFolder = NULL;
+    if (in->folder != NULL) {
+        int const folderSize = WideCharToMultiByte(CP_ACP, 0, in->folder, -1, NULL, 0, NULL, NULL);
+        narrowFolder = folderSize > 0 ? malloc((size_t)folderSize) : NULL;
+        if (narrowFolder != NULL
+            && WideCharToMultiByte(CP_ACP, 0, in->folder, -1, narrowFolder, folderSize, NULL, NULL)
+                != folderSize) {
+            free(narrowFolder);
+            narrowFolder = NULL;
+        }
+    }
     BOOL started = FALSE;
-    if (narrowProgram != NULL
+    if (narrowProgram != NULL && (in->folder == NULL || narrowFolder != NULL)
         && WideCharToMultiByte(CP_ACP, 0, program, -1, narrowProgram, size, NULL, NULL) == size) {
-        STARTUPINFOA startup = {.cb = sizeof startup};
-        UseStdHandles(
-            &startup.dwFlags, &startup.hStdInput, &startup.hStdOutput, &startup.hStdError, inheritStdout);
-        started
-            = CreateProcessA(narrowProgram, commandLine, NULL, NULL, TRUE, 0, NULL, NULL, &startup, process);
+        STARTUPINFOA startup = {.cb = sizeof startup, .dwFlags = STARTF_USESTDHANDLES};
+        startup.hStdInput = in->input;
+        startup.hStdOutput = in->output;
+        startup.hStdError = in->error;
+        started = CreateProcessA(
+            narrowProgram, commandLine, NULL, NULL, TRUE, 0, NULL, narrowFolder, &startup, process);
     }
     free(narrowProgram);
+    free(narrowFolder);
     return started;
 }
 
 /* Starts the program with a Unicode command line; program NULL takes it
    from the command line's first argument. */
 static BOOL StartWide(
-    const wchar_t* program, wchar_t* commandLine, BOOL inheritStdout, PROCESS_INFORMATION* process)
+    const wchar_t* program, wchar_t* commandLine, const StartIn* in, PROCESS_INFORMATION* process)
 {
-    STARTUPINFOW startup = {.cb = sizeof startup};
-    UseStdHandles(
-        &startup.dwFlags, &startup.hStdInput, &startup.hStdOutput, &startup.hStdError, inheritStdout);
-    return CreateProcessW(program, commandLine, NULL, NULL, TRUE, 0, NULL, NULL, &startup, process);
+    STARTUPINFOW startup = {.cb = sizeof startup, .dwFlags = STARTF_USESTDHANDLES};
+    startup.hStdInput = in->input;
+    startup.hStdOutput = in->output;
+    startup.hStdError = in->error;
+    return CreateProcessW(program, commandLine, NULL, NULL, TRUE, 0, NULL, in->folder, &startup, process);
+}
+
+/* Starts the program with exactly the bytes of the file as its command
+   line: in the ANSI code page, or in UTF-8 when utf8. */
+static BOOL StartFromFile(const wchar_t* program, const wchar_t* lineFile, BOOL utf8, const StartIn* in,
+    PROCESS_INFORMATION* process)
+{
+    char* const bytes = ReadWholeFile(lineFile);
+    BOOL started = FALSE;
+    if (bytes != NULL && !utf8) {
+        started = StartNarrow(program, bytes, in, process);
+    } else if (bytes != NULL) {
+        wchar_t* const commandLine = WideFrom(CP_UTF8, bytes);
+        started = commandLine != NULL && StartWide(program, commandLine, in, process);
+        free(commandLine);
+    }
+    free(bytes);
+    return started;
 }
 
 /* Starts the program the way the environment asks; FALSE when it could not
@@ -152,6 +198,7 @@ static BOOL Start(BOOL inheritStdout, PROCESS_INFORMATION* process)
 {
     wchar_t* const lineFile = TakeVariable(CommandLineVariable);
     wchar_t* const utf8 = TakeVariable(Utf8Variable);
+    StartIn const in = OurOwn(inheritStdout);
     const wchar_t* rest = AfterOwnName(GetCommandLineW());
     while (*rest == L' ' || *rest == L'\t') {
         ++rest;
@@ -160,24 +207,14 @@ static BOOL Start(BOOL inheritStdout, PROCESS_INFORMATION* process)
     if (lineFile == NULL) {
         /* CreateProcessW may write into the command line it is given. */
         wchar_t* const commandLine = _wcsdup(rest);
-        started = commandLine != NULL && *commandLine != L'\0'
-            && StartWide(NULL, commandLine, inheritStdout, process);
+        started = commandLine != NULL && *commandLine != L'\0' && StartWide(NULL, commandLine, &in, process);
         free(commandLine);
     } else {
         /* The only argument is the program's path, as Wine quoted it. */
         int argumentCount = 0;
         wchar_t** const arguments = CommandLineToArgvW(GetCommandLineW(), &argumentCount);
-        char* const bytes = ReadWholeFile(lineFile);
-        if (arguments != NULL && argumentCount == 2 && bytes != NULL) {
-            if (utf8 == NULL) {
-                started = StartNarrow(arguments[1], bytes, inheritStdout, process);
-            } else {
-                wchar_t* const commandLine = WideFrom(CP_UTF8, bytes);
-                started = commandLine != NULL && StartWide(arguments[1], commandLine, inheritStdout, process);
-                free(commandLine);
-            }
-        }
-        free(bytes);
+        started = arguments != NULL && argumentCount == 2
+            && StartFromFile(arguments[1], lineFile, utf8 != NULL, &in, process);
         LocalFree(arguments);
     }
     free(lineFile);
@@ -285,17 +322,19 @@ static void ServeRequest(HWND window, char* fields[RequestFields])
     HANDLE const error = OpenForProgram(fields[3], GENERIC_WRITE);
     wchar_t* const reportPath = WideFrom(CP_UTF8, fields[0]);
     wchar_t* const folder = WideFrom(CP_UTF8, fields[4]);
-    wchar_t* const commandLine = WideFrom(CP_UTF8, fields[5]);
+    wchar_t* const lineFile = strcmp(fields[5], "-") == 0 ? NULL : WideFrom(CP_UTF8, fields[5]);
+    wchar_t* const command = WideFrom(CP_UTF8, fields[7]);
     if (input == INVALID_HANDLE_VALUE || output == INVALID_HANDLE_VALUE || error == INVALID_HANDLE_VALUE
-        || error == NULL || reportPath == NULL || folder == NULL || commandLine == NULL) {
+        || error == NULL || reportPath == NULL || folder == NULL || command == NULL
+        || (lineFile == NULL && strcmp(fields[5], "-") != 0)) {
         fputs("e2e_launcher.exe: a request names a file that cannot be opened, or is not UTF-8\n", stderr);
     } else {
-        STARTUPINFOW startup = {.cb = sizeof startup, .dwFlags = STARTF_USESTDHANDLES};
-        startup.hStdInput = input;
-        startup.hStdOutput = output;
-        startup.hStdError = error;
+        StartIn const in = {.input = input, .output = output, .error = error, .folder = folder};
         PROCESS_INFORMATION process;
-        if (CreateProcessW(NULL, commandLine, NULL, NULL, TRUE, 0, NULL, folder, &startup, &process)) {
+        BOOL const started = lineFile == NULL
+            ? StartWide(NULL, command, &in, &process)
+            : StartFromFile(command, lineFile, strcmp(fields[6], "1") == 0, &in, &process);
+        if (started) {
             CloseHandle(process.hThread);
             WaitForSingleObject(process.hProcess, INFINITE);
             DWORD exitCode = LauncherFailed;
@@ -317,7 +356,8 @@ static void ServeRequest(HWND window, char* fields[RequestFields])
     CloseIfOpen(error);
     free(reportPath);
     free(folder);
-    free(commandLine);
+    free(lineFile);
+    free(command);
 }
 
 /* Serves requests until the end of standard input. */
