@@ -113,6 +113,9 @@ class UserPrefix(WinePrefix):
     def command(self, args):
         return as_user(self._user, args)
 
+    def _owner(self):
+        return self._user
+
     def _make_folder(self):
         super()._make_folder()
         os.chown(self.path, self._user.pw_uid, self._user.pw_gid)
@@ -122,9 +125,10 @@ class OrdinaryUser:
     """The user's folder (root), with the copies of the programs it runs
     (programs), its own folders (home, scratch) and the one that the
     cases make theirs in (files). Raises Unavailable when the user cannot be
-    given them; start() then starts its prefix."""
+    given them; start() then starts its prefix, a copy of the user's template
+    in TEMPLATES (a PrefixTemplates) when given."""
 
-    def __init__(self, display, locale_dir, launcher_exe, log_path, places=None):
+    def __init__(self, display, locale_dir, launcher_exe, log_path, places=None, templates=None):
         self._user = _ordinary_user()
         self.root, launcher = make_root(self._user, launcher_exe, places)
         self._programs = {launcher_exe: launcher}
@@ -134,11 +138,12 @@ class OrdinaryUser:
             self.own(folder)
             os.chmod(folder, stat.S_IRWXU)
         self._log_path = log_path
+        self._templates = templates
         self.prefix = UserPrefix(os.path.join(self.root, "prefix"), display, locale_dir, self._user, home)
         self._runner = FontctlRunner(self.prefix, launcher, scratch)
 
     def start(self):
-        self.prefix.create(self._log_path)
+        self.prefix.create(self._log_path, self._templates)
 
     def own(self, path):
         """Makes the user the owner of the file or folder."""

@@ -26,6 +26,11 @@ skipped with that reason, and the run fails.
 --times writes to FILE where the run's time went: each case, each file of
 cases and the session's start and end, in seconds, the longest first.
 
+Under Wine each Wine prefix (the run's, the ordinary user's) is a copy of
+a prefix booted once for the Wine and the user, which the first run that
+needs it makes and keeps in BUILD_DIR/wine-prefix-templates (or the folder
+that the variable FONTCTL_E2E_WINE_TEMPLATES names).
+
 Under Wine: needs Debian's python3 (with python3-fonttools), wine, xvfb and
 locales. On Windows: Python with fontTools, and NSIS for the callers' cases.
 """

@@ -1,6 +1,8 @@
 """One throwaway Wine prefix with a server kept running for the whole run,
 and how programs start in it."""
+import hashlib
 import os
+import pwd
 import re
 import shutil
 import subprocess
@@ -20,6 +22,15 @@ _DROPPED = ("DISPLAY", "WAYLAND_DISPLAY", "LANG", "LANGUAGE", "LOCPATH", "WINEAR
 _SERVER_RECORD = "wineserver"
 _SERVER_FOLDER = re.compile(r"wine-[A-Za-z0-9]{6}")
 _SERVER_TEMP = "/tmp"
+
+
+# What a new prefix runs, and the seconds it may take.
+_BOOT = (
+    (("wine", "wineboot", "-i"), 300),
+    # A crash must end the process, not wait on a crash dialog.
+    (("wine", "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog", "/t", "REG_DWORD", "/d", "0",
+      "/f"), 60),
+)
 
 
 def windows_path(unix_path):
@@ -88,18 +99,51 @@ class WinePrefix:
         prefix's user: as they stand, for the user the suite runs as."""
         return args
 
-    def create(self, log_path):
-        """Creates the prefix and leaves its server running until stop()."""
+    def create(self, log_path, templates=None):
+        """Creates the prefix and leaves its server running until stop(): a
+        copy of the template of this Wine and user in TEMPLATES (a
+        PrefixTemplates), booted by the first run that needs it, or without
+        TEMPLATES a boot of its own."""
+        if templates is None:
+            self._boot(log_path)
+            return
+        home = self._env.get("HOME") or self._owner().pw_dir
+
+        def boot_and_stop():
+            self._boot(log_path)
+            # The server writes the registry to the prefix when it ends.
+            self.stop()
+
+        templates.copy_or_make(self._owner().pw_name, self._template_key(), self.path, home, boot_and_stop)
+        self.warm(log_path)
+
+    def _boot(self, log_path):
         self._make_folder()
         # Output goes to a file, never to a pipe: the server and the services
         # that wineboot starts live on in the background and would hold a pipe
         # open, and a reader waiting for its end would wait until they end.
         with open(log_path, "ab") as log:
             self._keep_server(log)
-            self._wine_tool(["wine", "wineboot", "-i"], log, timeout=300)
-            # A crash must end the process, not wait on a crash dialog.
-            self._wine_tool(["wine", "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog",
-                             "/t", "REG_DWORD", "/d", "0", "/f"], log)
+            for command, timeout in _BOOT:
+                self._wine_tool(command, log, timeout)
+
+    def _owner(self):
+        """The user whose programs run in the prefix."""
+        return pwd.getpwuid(os.geteuid())
+
+    def _template_key(self):
+        """What makes one boot of the prefix differ from another: the Wine
+        that boots it, its user, what the boot runs and the variables of
+        Wine and the locale it runs with (the prefix's path, the display and
+        the home are the run's own; the home is re-pointed in a copy)."""
+        env = self.env()
+        version = subprocess.run(["wine", "--version"], env=env, stdin=subprocess.DEVNULL, capture_output=True,
+                                 timeout=60, check=True).stdout
+        user = self._owner()
+        settings = sorted((name, value) for name, value in env.items()
+                          if name.startswith(("WINE", "LC_")) and name != "WINEPREFIX")
+        made = repr((version, user.pw_uid, user.pw_name, _BOOT, settings))
+        return hashlib.sha256(made.encode()).hexdigest()[:16]
 
     def warm(self, log_path):
         """Starts the server of an existing prefix, and the session's own
@@ -127,7 +171,7 @@ class WinePrefix:
         remove_server_folder(self.path)
 
     def _wine_tool(self, command, log, timeout=60):
-        finished = wine_start.run(self.command(command), env=self.env(), stdout=log, timeout=timeout)
+        finished = wine_start.run(self.command(list(command)), env=self.env(), stdout=log, timeout=timeout)
         log.write(finished.stderr)
         log.flush()
         if finished.status != 0:

@@ -14,6 +14,7 @@ from fontctl_runner import FontctlRunner
 from japanese_locale import build_japanese_locale
 from launch_server import LaunchServer
 from ordinary_user import OrdinaryUser, Unavailable
+from prefix_templates import PrefixTemplates, templates_folder
 from wine_prefix import WinePrefix, windows_path
 from wine_registry import WineRegistry
 from x_server import XServer
@@ -31,6 +32,7 @@ class WineSession(E2ESession):
 
     def __init__(self, build_dir, program="fontctl.exe"):
         super().__init__(build_dir, program)
+        self._templates = PrefixTemplates(templates_folder(build_dir))
         self.prefix = None
         self._x_server = None
         self._locale_dir = None
@@ -42,7 +44,7 @@ class WineSession(E2ESession):
         build_japanese_locale(self._locale_dir)
         self._x_server = XServer(os.path.join(self.work, "xvfb.log"))
         self.prefix = WinePrefix(os.path.join(self.work, "prefix"), self._x_server.display, self._locale_dir)
-        self.prefix.create(os.path.join(self.work, "wine.log"))
+        self.prefix.create(os.path.join(self.work, "wine.log"), self._templates)
         self._launch_server = LaunchServer(self.prefix, self.helper("e2e_launcher.exe"),
                                            os.path.join(self.work, "launch-server.log"))
         self.runner = FontctlRunner(self.prefix, self.helper("e2e_launcher.exe"), scratch,
@@ -81,7 +83,8 @@ class WineSession(E2ESession):
             try:
                 self._ordinary_user = OrdinaryUser(self._x_server.display, self._locale_dir,
                                                    self.helper("e2e_launcher.exe"),
-                                                   os.path.join(self.work, "wine-ordinary-user.log"))
+                                                   os.path.join(self.work, "wine-ordinary-user.log"),
+                                                   templates=self._templates)
             except Unavailable as error:
                 self._lacking = {**self._lacking, ORDINARY_USER: str(error)}
             else:

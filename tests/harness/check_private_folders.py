@@ -18,6 +18,11 @@ import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 RUN_E2E = os.path.join(HERE, "..", "e2e", "run_e2e.py")
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+
+from prefix_templates import TEMPLATES_VARIABLE, templates_folder  # noqa: E402
+
 # The cases that run fontctl as the ordinary user.
 CASES = "folder_that_cannot_be_listed"
 PROGRAMS = ["fontctl.exe", "fontctl-utf8.exe"]
@@ -60,7 +65,10 @@ def main(build_dir):
         if before["."][0] != "drwx------":
             return f"mkdtemp made {private} {before['.'][0]}, not private"
 
-        run = subprocess.run(["/usr/bin/python3", RUN_E2E, copy_dir, "-k", CASES], env=dict(os.environ, TMPDIR=temp),
+        # The Wine prefixes are copies of the templates that the build keeps,
+        # as for every run: the copy of the build must stay as it was.
+        env = dict(os.environ, TMPDIR=temp, **{TEMPLATES_VARIABLE: templates_folder(build_dir)})
+        run = subprocess.run(["/usr/bin/python3", RUN_E2E, copy_dir, "-k", CASES], env=env,
                              umask=0o077, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                              stderr=subprocess.STDOUT, text=True, check=False)
         print(run.stdout)
