@@ -15,6 +15,7 @@ from japanese_locale import build_japanese_locale
 from launch_server import LaunchServer
 from ordinary_user import OrdinaryUser, Unavailable
 from prefix_templates import PrefixTemplates, templates_folder
+from registry_agent import RegistryAgent
 from wine_prefix import WinePrefix, windows_path
 from wine_registry import WineRegistry
 from x_server import XServer
@@ -38,6 +39,8 @@ class WineSession(E2ESession):
         self._locale_dir = None
         self._ordinary_user = None
         self._launch_server = None
+        self._registry_agent = None
+        self._temp_folder = None
 
     def _start(self, scratch):
         self._locale_dir = os.path.join(self.work, "locales")
@@ -49,11 +52,16 @@ class WineSession(E2ESession):
                                            os.path.join(self.work, "launch-server.log"))
         self.runner = FontctlRunner(self.prefix, self.helper("e2e_launcher.exe"), scratch,
                                     server=self._launch_server)
-        self.registry = WineRegistry(lambda *args: self.runner.run_tool("reg", args, self.work))
+        self._registry_agent = RegistryAgent(self.prefix.command(["wine", self.helper("registry_agent.exe")]),
+                                             self.prefix.env(), self.work,
+                                             os.path.join(self.work, "registry-agent.log"))
+        self.registry = WineRegistry(lambda *args: self.runner.run_tool("reg", args, self.work),
+                                     self._registry_agent)
 
     def _teardown_steps(self):
         return [
             self._launch_server and self._launch_server.stop,
+            self._registry_agent and self._registry_agent.stop,
             self.prefix and self.prefix.stop,
             self._ordinary_user and self._ordinary_user.stop,
             self._ordinary_user and (lambda: _remove_tree(self._ordinary_user.root)),
@@ -72,6 +80,9 @@ class WineSession(E2ESession):
         """Ends every Wine process of the prefix and its server, and starts a
         warm server again: what one run left in memory is gone, what it left
         in the prefix stays."""
+        # The registry agent, a process of the session too, starts again on
+        # its next request.
+        self._registry_agent.stop()
         self.prefix.stop()
         self.prefix.warm(os.path.join(self.work, "wine.log"))
 
@@ -167,7 +178,13 @@ class WineSession(E2ESession):
     def temp_folder(self):
         # Wine sets TEMP from the prefix, whatever the Unix side says: the
         # profile's Temp in Wine 8, its AppData\Local\Temp in Wine 10. cmd
-        # tells which; it is on the prefix's drive C:.
+        # tells which, once: the prefix keeps it, across its sessions too.
+        if self._temp_folder is None:
+            self._temp_folder = self._ask_temp_folder()
+        return self._temp_folder
+
+    def _ask_temp_folder(self):
+        # It is on the prefix's drive C:.
         outcome = self.runner.run_tool("cmd", ["/c", "echo", "%TEMP%"], self.work)
         temp = PureWindowsPath(outcome.stdout.decode().strip())
         if outcome.status != 0 or temp.drive.upper() != "C:":
