@@ -123,8 +123,7 @@ class FontctlRunner:
             with open(stdout_path, "wb") as own_stdout:
                 finished = None
                 if served:
-                    finished = self._server.run(arguments, cwd, stdout_path, report_path, self._timeout,
-                                                launcher_env)
+                    finished = self._server.run(arguments, cwd, stdout_path, report_path, launcher_env)
                 if finished is None:
                     finished = self._host.start([self._launcher, *arguments], env=env, cwd=cwd,
                                                 stdout=own_stdout if stdout is None else stdout,

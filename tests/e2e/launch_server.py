@@ -10,12 +10,11 @@ to (other variables or locale, a limit on file sizes, arguments whose
 quoting it does not reproduce, a folder on another drive, one while another
 run is served) goes to a launcher of its own."""
 import os
-import select
-import subprocess
 import threading
 
 import wine_start
 from code_pages import SINGLE_BYTE
+from serving_process import ServingProcess, ServingProcessError
 
 # The longest request line the launcher reads (its buffer, less room).
 _LONGEST_REQUEST = 60_000
@@ -49,10 +48,15 @@ class LaunchServer:
 
     def __init__(self, prefix, launcher_exe, log_path):
         self._prefix = prefix
-        self._launcher = launcher_exe
-        self._log_path = log_path
-        self._process = None
+        # A request that the launcher did not answer may have started its
+        # program: it is never made again.
+        self._process = ServingProcess("the serving launcher", prefix.command(["wine", launcher_exe]),
+                                       dict(prefix.env(SINGLE_BYTE), E2E_SERVE="1"), None, log_path)
         self._lock = threading.Lock()
+
+    def stop(self):
+        """Ends the launcher, if it runs."""
+        self._process.stop()
 
     def serves(self, arguments, cwd, locale, env, stdout, launcher_env=None):
         """Whether a run of ARGUMENTS (the program first) would be served as
@@ -77,7 +81,7 @@ class LaunchServer:
                 return None
         return self._prefix.windows_path(real)
 
-    def run(self, arguments, cwd, stdout_path, report_path, timeout, launcher_env=None):
+    def run(self, arguments, cwd, stdout_path, report_path, launcher_env=None):
         """Runs ARGUMENTS, writing its standard output to STDOUT_PATH and the
         launcher's report to REPORT_PATH, as a launcher with the variables
         LAUNCHER_ENV would: its Finished (status 0; the status is the
@@ -85,13 +89,11 @@ class LaunchServer:
         if not self._lock.acquire(blocking=False):
             return None
         try:
-            return self._serve(arguments, cwd, stdout_path, report_path, timeout, launcher_env or {})
+            return self._serve(arguments, cwd, stdout_path, report_path, launcher_env or {})
         finally:
             self._lock.release()
 
-    def _serve(self, arguments, cwd, stdout_path, report_path, timeout, launcher_env):
-        if self._process is None or self._process.poll() is not None:
-            self._start()
+    def _serve(self, arguments, cwd, stdout_path, report_path, launcher_env):
         stderr_path = report_path + ".stderr"
         open(stderr_path, "wb").close()
         if launcher_env.get("E2E_STDOUT") == "none":
@@ -107,56 +109,12 @@ class LaunchServer:
         if len(request.encode()) > _LONGEST_REQUEST or "\n" in request[:-1]:
             raise ValueError(f"a request the launcher cannot read: {request[:200]!r}...")
         try:
-            os.write(self._process.stdin.fileno(), request.encode())
-            self._await_done(timeout)
+            answer = self._process.exchange(request.encode(), arguments)
             with open(stderr_path, "rb") as file:
                 said = file.read()
         finally:
             os.remove(stderr_path)
+        if answer != b"done":
+            raise ServingProcessError(f"the serving launcher answered {answer!r}")
         wine_start.check_wine(["wine", *arguments], said)
         return wine_start.Finished(0, said)
-
-    def _await_done(self, timeout):
-        answer = b""
-        reader = self._process.stdout.fileno()
-        while not answer.endswith(b"\n"):
-            ready, _, _ = select.select([reader], [], [], timeout)
-            if not ready:
-                self.stop()
-                raise subprocess.TimeoutExpired("the serving launcher", timeout)
-            chunk = os.read(reader, 64)
-            if not chunk:
-                said = self._said()
-                self.stop()
-                wine_start.check_wine(["wine", self._launcher], said)
-                raise RuntimeError(f"the serving launcher ended; it said: {said.decode(errors='replace')}")
-            answer += chunk
-        if answer != b"done\n":
-            raise RuntimeError(f"the serving launcher answered {answer!r}")
-
-    def _said(self):
-        try:
-            with open(self._log_path, "rb") as log:
-                return log.read()
-        except FileNotFoundError:
-            return b""
-
-    def _start(self):
-        self.stop()
-        env = wine_start.wine_environment(dict(self._prefix.env(SINGLE_BYTE), E2E_SERVE="1"))
-        with open(self._log_path, "ab") as log:
-            self._process = subprocess.Popen(self._prefix.command(["wine", self._launcher]), env=env,
-                                             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=log)
-
-    def stop(self):
-        """Ends the launcher, if it runs: at the end of its input."""
-        process, self._process = self._process, None
-        if process is None:
-            return
-        process.stdin.close()
-        try:
-            process.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
-        process.stdout.close()

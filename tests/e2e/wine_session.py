@@ -80,8 +80,9 @@ class WineSession(E2ESession):
         """Ends every Wine process of the prefix and its server, and starts a
         warm server again: what one run left in memory is gone, what it left
         in the prefix stays."""
-        # The registry agent, a process of the session too, starts again on
-        # its next request.
+        # The serving launcher and the registry agent, processes of the
+        # session too, start again on their next request.
+        self._launch_server.stop()
         self._registry_agent.stop()
         self.prefix.stop()
         self.prefix.warm(os.path.join(self.work, "wine.log"))
