@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every benchmark and prints the figures that bench/README.md shows: the
 # parsers' cost per byte (Google Benchmark, native), fontctl.exe against the
-# floor program under Wine (wall time, peak memory, size), and the example
+# floor program under Wine (wall time, peak memory, size), how many runs of
+# fontctl.exe a second the machine gets through, and the example
 # install-fonts.cmd against a bare loop over 200 fonts. Installs what it
 # needs from Debian's packages first. Not a test: it never fails on a figure,
 # only when something cannot be measured.
@@ -24,4 +25,5 @@ cmake --build build/bench-win
 
 bench/parsers.sh build/bench-native
 bench/whole_process.sh build/bench-win/fontctl.exe build/bench-win/bench/fontctl_floor.exe "${1:-20}"
+bench/wine_capacity.sh build/bench-win/fontctl.exe
 bench/batch_scripts.sh build/bench-win/fontctl-utf8.exe "${2:-5}"
