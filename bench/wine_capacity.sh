@@ -20,14 +20,20 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 source "$here/../scripts/wine_server_folder.sh"
 # No X server, as in whole_process.sh: a run's cost under Xvfb measured the same.
 unset DISPLAY
+pids=()
 cleanup() {
     local chain
+    if ((${#pids[@]})); then
+        kill "${pids[@]}" 2>/dev/null || true
+        wait "${pids[@]}" 2>/dev/null || true
+    fi
     for ((chain = 1; chain <= chains; chain++)); do
         WINEPREFIX=$work/prefix-$chain stop_wine
     done
     rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 
 PYTHONPATH="$here/../tests/e2e" /usr/bin/python3 -c \
     'import sys, font_files; font_files.write_truetype(sys.argv[1])' "$work/BenchSans.ttf"
@@ -53,7 +59,8 @@ chain_of_runs() {  # CHAIN COMMAND
         source="${font%.ttf}-missing.ttf" expected=1
     fi
     for ((run = 0; run < runs; run++)); do
-        code=$(WINEPREFIX=$work/prefix-$1 wine "$fontctl" 1 "$source" "Z:${work//\//\\}\\fonts-$1")
+        code=$(WINEPREFIX=$work/prefix-$1 wine "$fontctl" 1 "$source" "Z:${work//\//\\}\\fonts-$1") ||
+            code="$code (exit status $?)"
         if [[ $code != "$expected" ]]; then
             echo "chain $1: a run wrote '$code', not $expected" >&2
             return 1
@@ -77,6 +84,7 @@ for command in install missing; do
         for pid in "${pids[@]}"; do
             wait "$pid"
         done
+        pids=()
         ended=$(date +%s.%N)
         read -r busy_after idle_after < <(processor_ticks)
         idle=$(((idle_after - idle_before) * 100 / (busy_after - busy_before + idle_after - idle_before)))
