@@ -48,10 +48,9 @@ class WineSession(E2ESession):
         self._x_server = XServer(os.path.join(self.work, "xvfb.log"))
         self.prefix = WinePrefix(os.path.join(self.work, "prefix"), self._x_server.display, self._locale_dir)
         self.prefix.create(os.path.join(self.work, "wine.log"), self._templates)
-        self._launch_server = LaunchServer(self.prefix, self.helper("e2e_launcher.exe"),
-                                           os.path.join(self.work, "launch-server.log"))
-        self.runner = FontctlRunner(self.prefix, self.helper("e2e_launcher.exe"), scratch,
-                                    server=self._launch_server)
+        launcher = self.helper("e2e_launcher.exe")
+        self._launch_server = LaunchServer(self.prefix, launcher, os.path.join(self.work, "launch-server.log"))
+        self.runner = FontctlRunner(self.prefix, launcher, scratch, server=self._launch_server)
         self._registry_agent = RegistryAgent(self.prefix.command(["wine", self.helper("registry_agent.exe")]),
                                              self.prefix.env(), self.work,
                                              os.path.join(self.work, "registry-agent.log"))

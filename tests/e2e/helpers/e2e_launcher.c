@@ -128,28 +128,28 @@ static StartIn OurOwn(BOOL inheritStdout)
     return own;
 }
 
+/* The text in the ANSI code page, or NULL. */
+static char* AnsiFrom(const wchar_t* text)
+{
+    int const size = WideCharToMultiByte(CP_ACP, 0, text, -1, NULL, 0, NULL, NULL);
+    char* ansi = size > 0 ? malloc((size_t)size) : NULL;
+    if (ansi != NULL && WideCharToMultiByte(CP_ACP, 0, text, -1, ansi, size, NULL, NULL) != size) {
+        free(ansi);
+        ansi = NULL;
+    }
+    return ansi;
+}
+
 /* Starts the program with a command line in the ANSI code page. */
 static BOOL StartNarrow(
     const wchar_t* program, char* commandLine, const StartIn* in, PROCESS_INFORMATION* process)
 {
     /* Our own arguments, the program's path among them, are in the ANSI
        code page too. */
-    int const size = WideCharToMultiByte(CP_ACP, 0, program, -1, NULL, 0, NULL, NULL);
-    char* narrowProgram = size > 0 ? malloc((size_t)size) : NULL;
-    char* narrowFolder = NULL;
-    if (in->folder != NULL) {
-        int const folderSize = WideCharToMultiByte(CP_ACP, 0, in->folder, -1, NULL, 0, NULL, NULL);
-        narrowFolder = folderSize > 0 ? malloc((size_t)folderSize) : NULL;
-        if (narrowFolder != NULL
-            && WideCharToMultiByte(CP_ACP, 0, in->folder, -1, narrowFolder, folderSize, NULL, NULL)
-                != folderSize) {
-            free(narrowFolder);
-            narrowFolder = NULL;
-        }
-    }
+    char* const narrowProgram = AnsiFrom(program);
+    char* const narrowFolder = in->folder == NULL ? NULL : AnsiFrom(in->folder);
     BOOL started = FALSE;
-    if (narrowProgram != NULL && (in->folder == NULL || narrowFolder != NULL)
-        && WideCharToMultiByte(CP_ACP, 0, program, -1, narrowProgram, size, NULL, NULL) == size) {
+    if (narrowProgram != NULL && (in->folder == NULL || narrowFolder != NULL)) {
         STARTUPINFOA startup = {.cb = sizeof startup, .dwFlags = STARTF_USESTDHANDLES};
         startup.hStdInput = in->input;
         startup.hStdOutput = in->output;
@@ -374,7 +374,7 @@ static int Serve(HWND window)
         if (SplitRequest(line, fields)) {
             ServeRequest(window, fields);
         } else {
-            fputs("e2e_launcher.exe: a request without its six fields\n", stderr);
+            fprintf(stderr, "e2e_launcher.exe: a request without its %d fields\n", RequestFields);
         }
         fputs("done\n", stdout);
         fflush(stdout);

@@ -33,6 +33,11 @@
 
 enum { MostFields = 5 };
 
+/* The characters written escaped in a field, and the letter after the
+   backslash that stands for each. */
+static const char Escaped[] = "\\\t\n\r";
+static const char EscapeLetters[] = "\\tnr";
+
 /* A growing buffer of bytes; the program ends on a failed allocation. */
 typedef struct {
     char* bytes;
@@ -93,24 +98,12 @@ static int SplitFields(char* line, char* fields[MostFields])
         char* in = field;
         while (*in != '\0' && *in != '\t') {
             if (*in == '\\') {
-                ++in;
-                switch (*in) {
-                case '\\':
-                    *out++ = '\\';
-                    break;
-                case 't':
-                    *out++ = '\t';
-                    break;
-                case 'n':
-                    *out++ = '\n';
-                    break;
-                case 'r':
-                    *out++ = '\r';
-                    break;
-                default:
+                const char* const escape = in[1] == '\0' ? NULL : strchr(EscapeLetters, in[1]);
+                if (escape == NULL) {
                     return -1;
                 }
-                ++in;
+                *out++ = Escaped[escape - EscapeLetters];
+                in += 2;
             } else {
                 *out++ = *in++;
             }
@@ -141,21 +134,12 @@ static void AppendField(Text* answer, const char* field, size_t length)
 {
     Append(answer, "\t", 1);
     for (size_t i = 0; i < length; ++i) {
-        switch (field[i]) {
-        case '\\':
-            Append(answer, "\\\\", 2);
-            break;
-        case '\t':
-            Append(answer, "\\t", 2);
-            break;
-        case '\n':
-            Append(answer, "\\n", 2);
-            break;
-        case '\r':
-            Append(answer, "\\r", 2);
-            break;
-        default:
+        const char* const escaped = field[i] == '\0' ? NULL : strchr(Escaped, field[i]);
+        if (escaped == NULL) {
             Append(answer, &field[i], 1);
+        } else {
+            char const escape[2] = {'\\', EscapeLetters[escaped - Escaped]};
+            Append(answer, escape, 2);
         }
     }
 }
@@ -214,11 +198,10 @@ static void Read(const wchar_t* key, const wchar_t* name, Text* answer)
         }
         DWORD got = size;
         status = RegQueryValueExW(opened, name, NULL, &type, data, &got);
+        size = got;
         if (status == ERROR_SUCCESS) {
-            size = got;
             break;
         }
-        size = got;
     }
     if (opened != NULL) {
         RegCloseKey(opened);
